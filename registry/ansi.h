@@ -1,0 +1,19 @@
+// Texts are wide inside the programs and cross the system boundary in the ANSI code page.
+#pragma once
+
+#include <string>
+
+namespace ferrolin {
+
+// Wide text to the system ANSI code page (characters it lacks become '?').
+std::string ToAnsi(const std::wstring& text);
+// ANSI bytes back to wide text.
+std::wstring FromAnsi(const char* bytes, size_t count);
+inline std::wstring FromAnsi(const std::string& bytes) { return FromAnsi(bytes.data(), bytes.size()); }
+
+// Text without leading and trailing blanks (VB's Trim: spaces only).
+std::wstring TrimBlanks(const std::wstring& text);
+// VB's UCase.
+std::wstring ToUpper(const std::wstring& text);
+
+}  // namespace ferrolin

@@ -1,0 +1,163 @@
+// Owners for the Windows resources the programs hold: registry keys, kernel handles,
+// BSTRs, VARIANTs, SAFEARRAYs and COM interface pointers. Each releases its resource
+// in its destructor, so an early return or an exception cannot leak it.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+namespace ferrolin {
+
+struct RegKeyCloser {
+    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+// Owns an opened or created key; never holds a predefined root key.
+using unique_hkey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept {
+        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+};
+using unique_handle = std::unique_ptr<void, HandleCloser>;
+
+// A file handle: CreateFile reports failure as INVALID_HANDLE_VALUE, not NULL.
+inline unique_handle adopt_file(HANDLE h) {
+    return unique_handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+class unique_bstr {
+public:
+    unique_bstr() noexcept = default;
+    explicit unique_bstr(BSTR b) noexcept : b_(b) {}
+    unique_bstr(const unique_bstr&) = delete;
+    unique_bstr& operator=(const unique_bstr&) = delete;
+    unique_bstr(unique_bstr&& o) noexcept : b_(o.release()) {}
+    unique_bstr& operator=(unique_bstr&& o) noexcept { reset(o.release()); return *this; }
+    ~unique_bstr() { reset(); }
+
+    BSTR get() const noexcept { return b_; }
+    BSTR release() noexcept { return std::exchange(b_, nullptr); }
+    void reset(BSTR b = nullptr) noexcept { SysFreeString(std::exchange(b_, b)); }
+    BSTR* put() noexcept { reset(); return &b_; }
+    UINT length() const noexcept { return SysStringLen(b_); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+class unique_variant {
+public:
+    unique_variant() noexcept { VariantInit(&v_); }
+    unique_variant(const unique_variant&) = delete;
+    unique_variant& operator=(const unique_variant&) = delete;
+    unique_variant(unique_variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
+    unique_variant& operator=(unique_variant&& o) noexcept {
+        if (this != &o) { VariantClear(&v_); v_ = o.v_; VariantInit(&o.v_); }
+        return *this;
+    }
+    ~unique_variant() { VariantClear(&v_); }
+
+    VARIANT* get() noexcept { return &v_; }
+    const VARIANT* get() const noexcept { return &v_; }
+    VARIANT* operator->() noexcept { return &v_; }
+    const VARIANT* operator->() const noexcept { return &v_; }
+    VARTYPE vt() const noexcept { return V_VT(&v_); }
+    // Clears the current contents and hands out the VARIANT to be filled.
+    VARIANT* put() noexcept { VariantClear(&v_); return &v_; }
+    // Gives up ownership: the caller's VARIANT receives the contents.
+    void detach(VARIANT* out) noexcept { *out = v_; VariantInit(&v_); }
+
+private:
+    VARIANT v_;
+};
+
+class unique_safearray {
+public:
+    unique_safearray() noexcept = default;
+    explicit unique_safearray(SAFEARRAY* a) noexcept : a_(a) {}
+    unique_safearray(const unique_safearray&) = delete;
+    unique_safearray& operator=(const unique_safearray&) = delete;
+    unique_safearray(unique_safearray&& o) noexcept : a_(o.release()) {}
+    unique_safearray& operator=(unique_safearray&& o) noexcept { reset(o.release()); return *this; }
+    ~unique_safearray() { reset(); }
+
+    SAFEARRAY* get() const noexcept { return a_; }
+    SAFEARRAY* release() noexcept { return std::exchange(a_, nullptr); }
+    void reset(SAFEARRAY* a = nullptr) noexcept {
+        if (SAFEARRAY* old = std::exchange(a_, a)) SafeArrayDestroy(old);
+    }
+
+private:
+    SAFEARRAY* a_ = nullptr;
+};
+
+// Keeps a SAFEARRAY's data locked for the owner's lifetime.
+class safearray_access {
+public:
+    explicit safearray_access(SAFEARRAY* a) noexcept : a_(a) {
+        if (FAILED(SafeArrayAccessData(a_, &data_))) { a_ = nullptr; data_ = nullptr; }
+    }
+    safearray_access(const safearray_access&) = delete;
+    safearray_access& operator=(const safearray_access&) = delete;
+    ~safearray_access() { if (a_) SafeArrayUnaccessData(a_); }
+    explicit operator bool() const noexcept { return data_ != nullptr; }
+    template <class T> T* data() const noexcept { return static_cast<T*>(data_); }
+
+private:
+    SAFEARRAY* a_;
+    void* data_ = nullptr;
+};
+
+template <class T>
+class com_ptr {
+public:
+    com_ptr() noexcept = default;
+    com_ptr(std::nullptr_t) noexcept {}
+    // Takes over a reference the caller already owns.
+    static com_ptr adopt(T* p) noexcept { com_ptr c; c.p_ = p; return c; }
+    // Adds a reference of its own.
+    static com_ptr copy(T* p) noexcept { if (p) p->AddRef(); return adopt(p); }
+    com_ptr(const com_ptr& o) noexcept : p_(o.p_) { if (p_) p_->AddRef(); }
+    com_ptr& operator=(const com_ptr& o) noexcept { com_ptr(o).swap(*this); return *this; }
+    com_ptr(com_ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    com_ptr& operator=(com_ptr&& o) noexcept { com_ptr(std::move(o)).swap(*this); return *this; }
+    ~com_ptr() { reset(); }
+
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T** put() noexcept { reset(); return &p_; }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+    T* detach() noexcept { return std::exchange(p_, nullptr); }
+    void reset() noexcept { if (T* p = std::exchange(p_, nullptr)) p->Release(); }
+    void swap(com_ptr& o) noexcept { std::swap(p_, o.p_); }
+
+    template <class U>
+    HRESULT query(com_ptr<U>& out) const noexcept {
+        return p_ ? p_->QueryInterface(__uuidof(U), out.put_void()) : E_POINTER;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Balances a successful CoInitialize/OleInitialize on the same thread.
+class com_apartment {
+public:
+    explicit com_apartment(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : hr_(CoInitializeEx(nullptr, model)) {}
+    com_apartment(const com_apartment&) = delete;
+    com_apartment& operator=(const com_apartment&) = delete;
+    ~com_apartment() { if (SUCCEEDED(hr_)) CoUninitialize(); }
+    HRESULT result() const noexcept { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+}  // namespace ferrolin

@@ -1,0 +1,92 @@
+#include "install_record.h"
+
+#include "ansi.h"
+#include "names.h"
+#include "registry_layer.h"
+#include "vb_error.h"
+#include "vb_variant.h"
+
+namespace ferrolin::record {
+namespace {
+
+constexpr size_t kDirLimit = 255;
+
+}  // namespace
+
+void EnsureKey() {
+    if (CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey) && CheckRegistryKey(kHkeyCurrentUser, kRecordKey))
+        return;
+    CreateRegistryKey(kHkeyCurrentUser, kRecordKey);
+}
+
+bool Present() {
+    return CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey) && CheckRegistryKey(kHkeyCurrentUser, kRecordKey);
+}
+
+bool Delete() {
+    try {
+        DeleteRegistryKey(kHkeyCurrentUser, kRecordKey);
+        DeleteRegistryKey(kHkeyCurrentUser, kRecordParentKey);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::wstring EncodeStatus(const std::wstring& status) {
+    std::wstring encoded;
+    for (wchar_t c : status) {
+        // The character's code in the ANSI code page; a double-byte character counts as
+        // one code of lead and trail byte, always written without a sign.
+        const std::string bytes = ToAnsi(std::wstring(1, c));
+        unsigned code = 0;
+        for (unsigned char b : bytes) code = (code << 8) | b;
+        encoded += std::to_wstring(code);
+    }
+    return encoded;
+}
+
+void WriteStatus(const std::wstring& status) { WriteBinaryText(kValueStatus, EncodeStatus(status)); }
+
+std::wstring ReadStatus() { return ReadBinaryText(kValueStatus); }
+
+bool IsInstalled() {
+    const std::wstring stored = ReadStatus();
+    return !stored.empty() && stored == EncodeStatus(L"True");
+}
+
+void WriteDir(const std::wstring& folder) {
+    EnsureKey();
+    SetRegistryValue(kHkeyCurrentUser, kRecordKey, kValueDir, kKindText, *MakeText(folder).get());
+}
+
+std::wstring ReadDir() {
+    unique_variant value = GetRegistryValue(kHkeyCurrentUser, kRecordKey, kValueDir, kKindText);
+    std::wstring dir = VariantToText(*value.get());
+    return dir.size() > kDirLimit ? std::wstring() : dir;
+}
+
+void WriteBinaryText(const wchar_t* valueName, const std::wstring& text) {
+    EnsureKey();
+    SetRegistryValue(kHkeyCurrentUser, kRecordKey, valueName, kKindBinary, *MakeText(text).get());
+}
+
+std::wstring ReadBinaryText(const wchar_t* valueName) {
+    unique_variant value = GetRegistryValue(kHkeyCurrentUser, kRecordKey, valueName, kKindBinary);
+    if (value.vt() == (VT_ARRAY | VT_UI1)) return BytesToText(VariantBytes(*value.get()));
+    return VariantToText(*value.get());
+}
+
+bool AppExist() {
+    const std::wstring stored = ReadBinaryText(kValueAppExist);
+    if (stored.empty()) return true;
+    return false;  // "01" (the add-in removed itself) and any other content alike
+}
+
+void MarkRemovedByAddin() {
+    EnsureKey();
+    WriteBinaryText(kValueAppExist, L"01");
+    WriteStatus(L"False");
+}
+
+}  // namespace ferrolin::record

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Creates, resets, starts and stops a private Wine prefix for the tests and the demo.
+#   wine-prefix.sh reset PREFIX   fresh copy of the template (made when missing or stale),
+#                                 then the prefix's server is started and warmed up
+#   wine-prefix.sh stop PREFIX    ends every Wine process of that prefix (and only of it)
+# FERROLIN_WINE_DISPLAY=1 makes a prefix that draws on $DISPLAY instead of the null driver.
+set -euo pipefail
+cmd="${1:?usage: wine-prefix.sh reset|stop PREFIX}"
+prefix="$(realpath -m "${2:?usage: wine-prefix.sh reset|stop PREFIX}")"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINELOADER=/usr/lib/wine/wine64
+wine=/usr/lib/wine/wine64
+
+stop() {
+  WINEPREFIX="$1" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$1" timeout 20 wineserver -w >/dev/null 2>&1 || true
+}
+
+# Everything that shapes a prefix: a change in any of it makes a new template.
+stamp() {
+  {
+    dpkg-query -W -f='${Package} ${Version}\n' wine64 'wine32:i386' 2>/dev/null || true
+    sha1sum "$here/wine-prefix.sh" | cut -d' ' -f1
+    echo "display=${FERROLIN_WINE_DISPLAY:-0}"
+  } | sha1sum | cut -d' ' -f1
+}
+
+make_template() {
+  local t="$1"
+  rm -rf "$t"
+  mkdir -p "$(dirname "$t")"
+  WINEPREFIX="$t" "$wine" wineboot --init </dev/null >/dev/null 2>&1
+  local reg=(env WINEPREFIX="$t" "$wine" reg add)
+  if [ "${FERROLIN_WINE_DISPLAY:-0}" = 1 ]; then
+    "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  else
+    "${reg[@]}" 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  fi
+  "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  stop "$t"
+  stamp > "$t/.ferrolin-stamp"
+}
+
+case "$cmd" in
+  reset)
+    template="$prefix.template"
+    if [ ! -f "$template/.ferrolin-stamp" ] || [ "$(cat "$template/.ferrolin-stamp")" != "$(stamp)" ]; then
+      echo "wine-prefix: preparing $template"
+      make_template "$template"
+    fi
+    stop "$prefix"
+    rm -rf "$prefix"
+    cp -a "$template" "$prefix"
+    # Start the server detached from our output: a server that inherits the pipes of a
+    # test runner keeps them open and the runner waits for it.
+    WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1
+    WINEPREFIX="$prefix" timeout 60 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    ;;
+  stop)
+    stop "$prefix"
+    ;;
+  *)
+    echo "usage: wine-prefix.sh reset|stop PREFIX" >&2; exit 2 ;;
+esac

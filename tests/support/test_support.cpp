@@ -1,0 +1,131 @@
+#include "test_support.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "handles.h"
+#include "names.h"
+
+namespace testing_support {
+
+namespace {
+const wchar_t kTestRoot[] = L"Software\\FerrolinTests";
+
+void DeleteRecord() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+}
+}  // namespace
+
+ScratchKey::ScratchKey(const std::wstring& name)
+    : path_(std::wstring(kTestRoot) + L"\\" + name + L"." + std::to_wstring(GetCurrentProcessId())) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+ScratchKey::~ScratchKey() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
+}
+
+CleanRecord::CleanRecord() { DeleteRecord(); }
+CleanRecord::~CleanRecord() { DeleteRecord(); }
+
+RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value) {
+    RawValue raw;
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return raw;
+    ferrolin::unique_hkey owned(k);
+    DWORD size = 0;
+    if (RegQueryValueExW(k, value.c_str(), nullptr, &raw.type, nullptr, &size) != ERROR_SUCCESS) return raw;
+    raw.data.resize(size);
+    if (RegQueryValueExW(k, value.c_str(), nullptr, &raw.type, raw.data.data(), &size) != ERROR_SUCCESS)
+        return raw;
+    raw.data.resize(size);
+    raw.present = true;
+    return raw;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+void WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
+              const std::vector<BYTE>& data) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return;
+    ferrolin::unique_hkey owned(k);
+    RegSetValueExW(k, value.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+}
+
+std::vector<BYTE> Utf16Bytes(const std::wstring& text) {
+    std::vector<BYTE> bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<BYTE>(c & 0xFF));
+        bytes.push_back(static_cast<BYTE>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+std::string Hex(const std::vector<BYTE>& bytes) {
+    std::string out;
+    char piece[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        snprintf(piece, sizeof piece, "%02X", bytes[i]);
+        if (i) out += ' ';
+        out += piece;
+    }
+    return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+TempDir::TempDir(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"ferrolin-" + name + L"." + std::to_wstring(GetCurrentProcessId());
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    ferrolin::unique_handle file = ferrolin::adopt_file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    std::wstring from = path;
+    from.push_back(L'\0');  // SHFileOperation takes a double-NUL-terminated list
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+}  // namespace testing_support

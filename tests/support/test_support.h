@@ -1,0 +1,70 @@
+// Helpers for tests that work against the real registry and file system.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A key of its own under HKCU\Software\FerrolinTests, removed with everything below it
+// when the test ends. Each test gets a fresh one, so tests never see each other's values.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::wstring& name);
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    // The path relative to HKEY_CURRENT_USER.
+    const std::wstring& path() const { return path_; }
+    std::wstring sub(const std::wstring& child) const { return path_ + L"\\" + child; }
+
+private:
+    std::wstring path_;
+};
+
+// Clears the install record (and the version 1.0 record) before and after a test.
+class CleanRecord {
+public:
+    CleanRecord();
+    ~CleanRecord();
+    CleanRecord(const CleanRecord&) = delete;
+    CleanRecord& operator=(const CleanRecord&) = delete;
+};
+
+// A raw registry value as stored, read with the wide API.
+struct RawValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value);
+bool KeyExists(HKEY root, const std::wstring& key);
+void WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
+              const std::vector<BYTE>& data);
+
+// The UTF-16LE bytes of a text, as stored in binary text form.
+std::vector<BYTE> Utf16Bytes(const std::wstring& text);
+// Printable form of bytes for failure messages ("30 00 31 00").
+std::string Hex(const std::vector<BYTE>& bytes);
+std::string Narrow(const std::wstring& text);
+
+// A fresh empty folder under the temporary folder, removed with its contents afterwards.
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& name);
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+}  // namespace testing_support
