@@ -50,6 +50,24 @@ inline constexpr wchar_t kHelpExt[] = L".chm";
 inline constexpr wchar_t kDefaultFolderDrive[] = L"C:\\";
 inline constexpr wchar_t kRegistrarCommand[] = L"Regsvr32.exe ";
 
+// Setup: the system components, as looked for in the system folder, as shipped beside
+// setup, and as installed
+inline constexpr wchar_t kRegistrarPresent[] = L"REGSVR32.EXE";
+inline constexpr wchar_t kRegistrarSource[] = L"REGSVR32.exe";
+inline constexpr wchar_t kVb6esPresent[] = L"VB6es.dll";
+inline constexpr wchar_t kVb6esFile[] = L"VB6ES.dll";
+inline constexpr wchar_t kComdlgFile[] = L"comdlg32.ocx";
+inline constexpr wchar_t kComdlgSource[] = L"3A.ocx";
+inline constexpr wchar_t kFm20File[] = L"FM20.DLL";
+inline constexpr wchar_t kFm20Source[] = L"FM20.dll";
+inline constexpr wchar_t kMscomctlFile[] = L"mscomctl.ocx";
+inline constexpr wchar_t kMscomctlSource[] = L"3B.ocx";
+inline constexpr wchar_t kProgramExt[] = L".exe";
+// Setup: Excel cannot be started for the version check
+inline constexpr wchar_t kMsgExcelNotAvailable[] =
+    L"Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
+    L"Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r";
+
 // Setup: window captions
 inline constexpr wchar_t kCaptionTerms[] = L"Wizard Install  - Step 2 of 4 ";
 inline constexpr wchar_t kCaptionDestination[] = L"Wizard Install  - Step 3 of 4";
@@ -110,6 +128,13 @@ inline constexpr wchar_t kLabelCopying[] = L"Copying file of Installation.......
 inline constexpr wchar_t kLabelAddToExcel[] = L"Add to Microsoft Excel the Add-in ...";
 inline constexpr wchar_t kLabelDeleteFiles[] = L"Delete files copy.......";
 inline constexpr wchar_t kLabelFinished[] = L"Succesfully installation Ferrolin";
+
+// Setup: captions of the folder picker's controls
+inline constexpr wchar_t kLabelDrive[] = L"Drive :";
+inline constexpr wchar_t kCaptionPathFrame[] = L"Path";
+inline constexpr wchar_t kCaptionNewFolderButton[] = L"New folder";
+inline constexpr wchar_t kCaptionOk[] = L"Ok";
+inline constexpr wchar_t kCaptionCancel[] = L"Cancel";
 
 // Setup: the conditions of use shown on the terms page
 inline constexpr wchar_t kConditionsOfUse[] =

@@ -273,6 +273,11 @@ void Form::AddIcon(int id, int iconId, TwipsRect place) {
     if (icon) SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
+void Form::UseWindowColours(int id) {
+    for (ControlInfo& control : controls_)
+        if (control.id == id) control.whiteBackground = true;
+}
+
 void Form::AddFrame(int id, const wchar_t* caption, TwipsRect place) {
     HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, 0, place, {});
     SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

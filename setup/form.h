@@ -93,6 +93,11 @@ protected:
     // A frame is drawn below the controls placed inside it.
     void AddFrame(int id, const wchar_t* caption, TwipsRect place);
     void AddLine(int id, TwipsRect place);
+    // Any other control: a window class, its text, styles, place and font.
+    HWND AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
+                    DWORD exStyle, TwipsRect place, FontSpec font);
+    // The control is drawn in the system's window background and window text colours.
+    void UseWindowColours(int id);
 
 private:
     struct ControlInfo {
@@ -111,8 +116,6 @@ private:
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    HWND AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
-                    DWORD exStyle, TwipsRect place, FontSpec font);
     const ControlInfo* Find(int id) const;
     const ControlInfo* FindByWindow(HWND hwnd) const;
     int FontIndex(FontSpec spec);

@@ -1,6 +1,12 @@
 #include "frmWizard1.h"
 
+#include "ansi.h"
 #include "controls.h"
+#include "deploy.h"
+#include "frmPath.h"
+#include "frmWizard2.h"
+#include "frmWizard4.h"
+#include "install.h"
 #include "names.h"
 #include "resource.h"
 #include "run_state.h"
@@ -15,7 +21,8 @@ void FrmWizard1::CreateControls() {
     AddPicture(ctl::Picture1, IDB_SIDE, {240, 300, 1440, 1680});
     AddFrame(ctl::Frame1, L"", {120, 90, 1680, 2010});
     AddLabel(ctl::Label1, kLabelWhere, {1980, 360, 4800, 285});
-    AddTextBox(ctl::txtPathdefault, L"", {1980, 720, 3600, 330});
+    // Created afresh after "<< Back", the page shows the default destination again.
+    AddTextBox(ctl::txtPathdefault, strDefaultPath.c_str(), {1980, 720, 3600, 330});
     AddButton(ctl::Command4, kCaptionBrowse, {5700, 705, 1140, 360});
     AddLabel(ctl::lblCopy, kLabelCopying, {1980, 1320, 4200, 285}, false);
     AddIcon(ctl::Image1, IDI_SETUP, {6240, 1560, 480, 480});
@@ -28,5 +35,34 @@ void FrmWizard1::CreateControls() {
 bool FrmWizard1::Exit_Install() const {
     return blnExitInstall;
 }
+
+void FrmWizard1::Click(int id) {
+    switch (id) {
+    case ctl::Command4:  // Browse
+        frmPath.Show(true);
+        break;
+    case ctl::Command3:  // Back
+        Unload();
+        frmWizard4.Show(true);
+        break;
+    case ctl::Command2:  // Next
+        strInstallPath = ToUpper(TrimBlanks(Text(ctl::txtPathdefault)));
+        blnExitInstall = false;
+        if (!blnPathChosen) prcCreateDefaultFolder();
+        SetVisible(ctl::lblCopy, true);
+        prcDeleteAddin(kProductTitle);
+        if (blnExitInstall) break;
+        prcCopyAddin(strInstallPath);
+        prcWriteInstallRecord();
+        Unload();
+        frmWizard2.Show(true);
+        break;
+    default:
+        break;
+    }
+}
+
+// Abort is never enabled on this page, so its close box does nothing.
+void FrmWizard1::CloseBox() {}
 
 }  // namespace ferrolin

@@ -13,6 +13,8 @@ public:
     bool Exit_Install() const;
 protected:
     void CreateControls() override;
+    void Click(int id) override;
+    void CloseBox() override;
 };
 
 extern FrmWizard1 frmWizard1;

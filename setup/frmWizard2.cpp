@@ -1,6 +1,8 @@
 #include "frmWizard2.h"
 
 #include "controls.h"
+#include "excel.h"
+#include "frmEnd.h"
 #include "names.h"
 #include "resource.h"
 
@@ -21,5 +23,17 @@ void FrmWizard2::CreateControls() {
     AddButton(ctl::Command3, kCaptionBack, {3060, 2640, 1335, 375}, false);
     AddButton(ctl::Command2, kCaptionEndButton, {4560, 2640, 1335, 375});
 }
+
+void FrmWizard2::Click(int id) {
+    if (id != ctl::Command2) return;  // End
+    SetVisible(ctl::lblDelete, false);
+    SetVisible(ctl::lblAdd, true);
+    Unload();
+    frmEnd.Show(false);
+    prcAddToExcel(kProductTitle);
+}
+
+// Abort is never enabled on this page, so its close box does nothing.
+void FrmWizard2::CloseBox() {}
 
 }  // namespace ferrolin

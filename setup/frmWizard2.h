@@ -11,6 +11,8 @@ public:
 
 protected:
     void CreateControls() override;
+    void Click(int id) override;
+    void CloseBox() override;
 };
 
 extern FrmWizard2 frmWizard2;

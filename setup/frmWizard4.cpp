@@ -1,8 +1,14 @@
 #include "frmWizard4.h"
 
 #include "controls.h"
+#include "excel.h"
+#include "frmWizard1.h"
+#include "install.h"
+#include "mdlLinkCia.h"
 #include "names.h"
+#include "program.h"
 #include "resource.h"
+#include "run_state.h"
 
 namespace ferrolin {
 
@@ -23,9 +29,56 @@ void FrmWizard4::CreateControls() {
     AddFrame(ctl::Frame1, L"", {8220, 5460, 900, 840});
     AddLine(ctl::Line1, {240, 6480, 8880, 30});
     AddIcon(ctl::Image1, IDI_SETUP, {240, 6765, 480, 480});
-    AddButton(ctl::Command3, kCaptionBack, {5280, 6840, 1215, 375});
+    // The first page has no earlier page: its "<< Back" stays disabled.
+    AddButton(ctl::Command3, kCaptionBack, {5280, 6840, 1215, 375}, false);
     AddButton(ctl::Command2, kCaptionNext, {6600, 6840, 1215, 375}, false);
     AddButton(ctl::Command1, kCaptionAbort, {7920, 6840, 1215, 375});
+}
+
+namespace {
+
+// The cancel confirmation: Yes ends the program at once, No returns to the page.
+void ConfirmCancel() {
+    if (MsgBox(kMsgConfirmCancel, MB_YESNO | MB_ICONQUESTION, kMessageTitle) == IDYES) EndProgram();
+}
+
+}  // namespace
+
+void FrmWizard4::Click(int id) {
+    switch (id) {
+    case ctl::chkOk: {
+        // The page can be left forward only when agreed, and cancelled only when not.
+        const bool agreed = Value(ctl::chkOk);
+        SetEnabled(ctl::Command2, agreed);
+        SetEnabled(ctl::Command1, !agreed);
+        break;
+    }
+    case ctl::Command1:
+        ConfirmCancel();
+        break;
+    case ctl::Command2:
+        if (blnReinstall) {
+            Hide();
+            prcReinstall();
+        } else {
+            prcRemoveFromExcel(frmWizard1);
+        }
+        break;
+    case ctl::pLink1:
+        prcLinkCia();
+        break;
+    case ctl::pLink2:
+    case ctl::pLink3:
+        prcSendMail(kSupportMail);
+        break;
+    default:
+        break;
+    }
+}
+
+// The close box is the page's Abort while Abort can be pressed, and does nothing otherwise.
+void FrmWizard4::CloseBox() {
+    if (Enabled(ctl::Command1)) ConfirmCancel();
 }
 
 }  // namespace ferrolin

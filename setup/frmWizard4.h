@@ -12,6 +12,8 @@ public:
 
 protected:
     void CreateControls() override;
+    void Click(int id) override;
+    void CloseBox() override;
 };
 
 extern FrmWizard4 frmWizard4;

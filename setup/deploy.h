@@ -1,0 +1,61 @@
+// File deployment and component registration: the uninstallers and the shared system
+// components copied into the Windows system folder and handed to the system registrar,
+// the add-in workbook and help file copied into the destination folder, the earlier
+// workbook removed, the default and new folders created, and the install record reset.
+#pragma once
+
+#include <string>
+
+namespace ferrolin {
+
+// The folder of the running setup program, as the platform reports it.
+std::wstring SourceFolder();
+// A file beside the running setup program: the source folder, "\", the name (one
+// backslash also when setup runs from the root of a drive).
+std::wstring SourceFile(const std::wstring& name);
+
+// The Windows system folder, or the empty text when the platform cannot tell.
+std::wstring GetSystemDir();
+
+// Starts a command line as a new process in a hidden window, without waiting for it;
+// "Not register the file " + the command line when it cannot be started.
+void prcRegisterFile(const std::wstring& commandLine);
+
+// One row of the system component table: its index, the name looked for in the system
+// folder, the name beside setup, the name in the system folder, the message of a failed
+// copy, whether that failure ends setup, and the name handed to the registrar (none for
+// the registrar itself).
+struct SystemComponent {
+    short index;
+    const wchar_t* presentTest;
+    const wchar_t* sourceName;
+    const wchar_t* installedName;
+    const wchar_t* copyFailure;
+    bool failureEnds;
+    const wchar_t* registeredName;
+};
+// The rows in the order the start-up deployment walks them: 0, 1, 3, 4, 6, 7.
+const SystemComponent* SystemComponents(size_t* count);
+
+// Copies one component into the system folder and starts the registrar on it. An index
+// outside the table does nothing.
+void prcCopyComponent(short componentIndex);
+// Copies UFR10.exe and UFR11.exe into the system folder, replacing any copy; silent.
+void prcCopyUninstallers();
+
+// Copies "fr.xla" and "fr.chm" into the folder as "Ferrolin 1.1.xla" and ".chm". A failed
+// workbook copy ends setup; a failed help copy is reported and setup goes on.
+void prcCopyAddin(const std::wstring& folder);
+// Deletes the add-in workbook of the recorded installation; when it cannot, says so and
+// sets blnExitInstall.
+void prcDeleteAddin(const std::wstring& title);
+// Creates the default destination folder when it does not exist; a failure is reported
+// under the title "Ferrolin" and setup goes on.
+void prcCreateDefaultFolder();
+// Asks for a name and creates parent\name; an empty name creates nothing, a failed
+// creation ends setup.
+void prcNewFolder(const std::wstring& parentFolder);
+// Deletes the install record; when that cannot be carried out, says so and ends setup.
+void prcResetRecord();
+
+}  // namespace ferrolin

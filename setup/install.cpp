@@ -1,0 +1,122 @@
+#include "install.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cwctype>
+
+#include "ansi.h"
+#include "automation.h"
+#include "controls.h"
+#include "deploy.h"
+#include "excel.h"
+#include "file_system.h"
+#include "frmWizard1.h"
+#include "frmWizard2.h"
+#include "frmWizard4.h"
+#include "install_record.h"
+#include "names.h"
+#include "program.h"
+#include "run_state.h"
+#include "vb_variant.h"
+
+namespace ferrolin {
+
+namespace {
+
+constexpr double kFirstSupportedVersion = 9;  // Excel 2000
+
+}  // namespace
+
+void Main() {
+    prcInitControls();
+    prcCheckExcelVersion();
+    blnReinstall = false;
+    prcStartInstall();
+}
+
+bool prcInitControls() {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_USEREX_CLASSES;
+    return InitCommonControlsEx(&controls) != FALSE;
+}
+
+double LeadingNumber(const std::wstring& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+    double number = 0;
+    bool digits = false;
+    for (; i < text.size() && iswdigit(text[i]); ++i) {
+        number = number * 10 + (text[i] - L'0');
+        digits = true;
+    }
+    if (i < text.size() && text[i] == L'.') {
+        double scale = 0.1;
+        for (++i; i < text.size() && iswdigit(text[i]); ++i) {
+            number += (text[i] - L'0') * scale;
+            scale /= 10;
+            digits = true;
+        }
+    }
+    return digits ? number : 0;
+}
+
+void prcCheckExcelVersion() {
+    std::wstring version;
+    try {
+        automation::Object excel = automation::CreateObject(kExcelProgId);
+        version = VariantToText(*automation::Get(excel, L"Version").get());
+        // Released without asking Excel to quit.
+    } catch (const VbError& error) {
+        // Without Excel nothing can be installed: say so before anything is copied.
+        MsgBox(kMsgExcelNotAvailable + error.description(), MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
+        EndProgram();
+    }
+    if (LeadingNumber(version) < kFirstSupportedVersion) {
+        MsgBox(kMsgExcelTooOld, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
+        EndProgram();
+    }
+}
+
+void prcStartInstall() {
+    prcCopyUninstallers();
+    size_t count = 0;
+    const SystemComponent* components = SystemComponents(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (!fso::FileExists(GetSystemDir() + L"\\" + components[i].presentTest))
+            prcCopyComponent(components[i].index);
+    }
+    prcDetectInstallation();
+    prcFillDefaultPath();
+    frmWizard4.Show(true);
+}
+
+void prcDetectInstallation() {
+    if (!record::Present()) return;
+    const std::wstring folder = record::ReadDir();
+    if (fso::FileExists(folder + L"\\" + kProductTitle + kWorkbookExt)) blnReinstall = true;
+}
+
+void prcFillDefaultPath() {
+    strDefaultPath = TrimBlanks(GetDefaultFolder());
+    frmWizard1.SetText(ctl::txtPathdefault, strDefaultPath);
+}
+
+void prcWriteInstallRecord() {
+    prcResetRecord();
+    FailuresRecorded failures;
+    failures.Run([] { record::WriteStatus(L"True"); });
+    failures.Run([] { record::WriteDir(strInstallPath); });
+    failures.Run([] { record::WriteBinaryText(kValueRefInst, L"1"); });
+    failures.Stop();
+}
+
+void prcReinstall() {
+    strInstallPath = record::ReadDir();
+    prcDeleteAddin(kProductTitle);
+    prcCopyAddin(strInstallPath);
+    prcRemoveFromExcel(frmWizard2);
+}
+
+}  // namespace ferrolin

@@ -1,0 +1,35 @@
+// The installation driver: the entry procedure Main, the Excel version check, the start-up
+// deployment, the detection of an earlier installation, the default destination, and the
+// two installation steps the wizard pages call (the install record written after a full
+// installation, and the reinstall into the recorded folder).
+#pragma once
+
+#include <string>
+
+namespace ferrolin {
+
+// The default destination that prcFillDefaultPath put into the destination page. The page
+// shows it again whenever it is created afresh in this run (after "<< Back").
+inline std::wstring strDefaultPath;
+
+// The entry procedure: common controls, Excel version check, blnReinstall := False, driver.
+void Main();
+// Registers the extended common-control classes; True when no error occurred.
+bool prcInitControls();
+// VB's Val: the leading decimal number of a text (optional blanks, digits, an optional
+// period and more digits); 0 when no digit leads.
+double LeadingNumber(const std::wstring& text);
+// Refuses Excel versions below 9 (and an Excel that cannot be started) and ends the program.
+void prcCheckExcelVersion();
+// Start-up deployment, detection, default destination, then the terms page shown modally.
+void prcStartInstall();
+// blnReinstall := True when the record exists and its folder holds the add-in workbook.
+void prcDetectInstallation();
+// The default destination folder, trimmed, into the destination page's path box.
+void prcFillDefaultPath();
+// Resets the install record and writes STATUS_APP, Dir and APP_REFINST.
+void prcWriteInstallRecord();
+// Copies the add-in again into the recorded folder and goes on to the add-in page.
+void prcReinstall();
+
+}  // namespace ferrolin

@@ -1,0 +1,43 @@
+# The distribution folder: setup.exe with everything it expects beside it, as shipped, with
+# fixture stand-ins for the third-party components and sample add-in files of our own.
+# The registrar "REGSVR32.exe" is a copy of the Wine prefix's own regsvr32.exe; it exists
+# only once the prefix does, so the tests and the demo put it there (never committed).
+set(FERROLIN_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+set(dist_commands
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${FERROLIN_DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:setup> ${FERROLIN_DIST_DIR}/setup.exe
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:IFR_v11> ${FERROLIN_DIST_DIR}/IFR_v11.dll
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_0> ${FERROLIN_DIST_DIR}/VB6ES.dll
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_1> ${FERROLIN_DIST_DIR}/3A.ocx
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_2> ${FERROLIN_DIST_DIR}/FM20.dll
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_3> ${FERROLIN_DIST_DIR}/3B.ocx
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.xla ${FERROLIN_DIST_DIR}/fr.xla
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.chm ${FERROLIN_DIST_DIR}/fr.chm)
+set(dist_targets setup IFR_v11 ${FERROLIN_FIXTURE_TARGETS})
+foreach(uninstaller UFR10 UFR11)
+  if(TARGET ${uninstaller})
+    list(APPEND dist_commands
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${uninstaller}> ${FERROLIN_DIST_DIR}/${uninstaller}.exe)
+    list(APPEND dist_targets ${uninstaller})
+  endif()
+endforeach()
+add_custom_target(dist ALL ${dist_commands} COMMENT "Assembling the distribution folder ${FERROLIN_DIST_DIR}")
+add_dependencies(dist ${dist_targets})
+
+# What the scenarios share with the demo driver: the dist folder, the stand-in, the record.
+add_library(install_e2e STATIC install_e2e.cpp)
+target_include_directories(install_e2e PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/setup
+                           ${PROJECT_SOURCE_DIR}/registry ${PROJECT_SOURCE_DIR}/tests/excel_standin)
+target_link_libraries(install_e2e PUBLIC uidriver advapi32 user32)
+target_compile_definitions(install_e2e PRIVATE
+  FERROLIN_DIST_DIR="${FERROLIN_DIST_DIR}"
+  FERROLIN_STANDIN="$<TARGET_FILE:excel_standin>"
+  FERROLIN_URL_RECORDER="$<TARGET_FILE:url_recorder>")
+add_dependencies(install_e2e dist excel_standin url_recorder)
+
+# The scenarios touch the install record, the stand-in Excel and the system folder.
+ferrolin_add_gtest(install_e2e_test
+  SOURCES install_e2e_test.cpp
+  LIBS install_e2e
+  LOCKS install_record excel system_folder
+  TIMEOUT 180)

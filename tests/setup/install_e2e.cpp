@@ -1,0 +1,300 @@
+#include "install_e2e.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <fstream>
+#include <sstream>
+
+#include "excel_standin.h"
+#include "names.h"
+
+namespace install_e2e {
+
+namespace {
+
+const wchar_t kRegistrations[] = L"Software\\FerrolinTests\\Registrations";
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
+std::wstring OfficeKey(const wchar_t* subkey) {
+    return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
+}
+
+void DeleteTree(HKEY root, const std::wstring& key) {
+    RegDeleteTreeW(root, key.c_str());
+    RegDeleteKeyW(root, key.c_str());
+}
+
+}  // namespace
+
+std::wstring DistFolder() { return uidriver::WindowsPath(FERROLIN_DIST_DIR); }
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length);
+}
+
+std::wstring StandInProgram() { return uidriver::WindowsPath(FERROLIN_STANDIN); }
+std::wstring UrlRecorderProgram() { return uidriver::WindowsPath(FERROLIN_URL_RECORDER); }
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CopyOrFail(const std::wstring& from, const std::wstring& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+        throw uidriver::Error("cannot copy " + std::string(from.begin(), from.end()) + " -> " +
+                              std::string(to.begin(), to.end()));
+}
+
+void RemoveFile(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+std::wstring FreshFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = Join(std::wstring(temp, length), name + L"." + std::to_wstring(GetCurrentProcessId()));
+    RemoveTree(path);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(Join(path, name));
+            else
+                RemoveFile(Join(path, name));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
+    try {
+        uidriver::Process process = uidriver::Start(program, arguments);
+        if (!process.Ended(timeout_ms)) return -1;
+        return static_cast<int>(process.WaitForExit(0));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+const std::vector<DeployedFile>& DeployedFiles() {
+    static const std::vector<DeployedFile> files = {
+        {ferrolin::kVb6esFile, ferrolin::kVb6esFile, true},
+        {ferrolin::kComdlgFile, ferrolin::kComdlgSource, true},
+        {ferrolin::kFm20File, ferrolin::kFm20Source, true},
+        {ferrolin::kMscomctlFile, ferrolin::kMscomctlSource, true},
+        {ferrolin::kLibraryFile, ferrolin::kLibraryFile, true},
+    };
+    return files;
+}
+
+std::map<std::wstring, DWORD> FixtureRegistrations() {
+    std::map<std::wstring, DWORD> registrations;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRegistrations, 0, KEY_READ, &key) != ERROR_SUCCESS) return registrations;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[1024];
+        DWORD nameLength = 1024, type = 0, count = 0, size = sizeof count;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
+            ERROR_SUCCESS)
+            break;
+        registrations[Lower(std::wstring(name, nameLength))] = count;
+    }
+    RegCloseKey(key);
+    return registrations;
+}
+
+void ClearFixtureRegistrations() { DeleteTree(HKEY_CURRENT_USER, kRegistrations); }
+
+bool RegisterStandIn() { return RunToEnd(StandInProgram(), L"/RegServer") == 0; }
+
+void SetStandInKnob(const wchar_t* name, const std::wstring& text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, excel_standin::kKnobKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+void SetStandInKnob(const wchar_t* name, DWORD number) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, excel_standin::kKnobKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+}
+
+void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) {
+    DeleteTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
+    DeleteTree(HKEY_CURRENT_USER, OfficeKey(L""));
+    SetStandInKnob(excel_standin::kKnobLibraryPath, libraryPath);
+    SetStandInKnob(excel_standin::kKnobIdleSeconds, DWORD{20});
+    if (!logFile.empty()) {
+        SetStandInKnob(excel_standin::kKnobLog, DWORD{1});
+        SetStandInKnob(excel_standin::kKnobLogFile, logFile);
+    }
+}
+
+std::vector<std::wstring> InstalledAddins() {
+    std::vector<std::wstring> addins;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, OfficeKey(excel_standin::kOptionsSubkey).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return addins;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        wchar_t data[1024];
+        DWORD nameLength = 256, type = 0, size = sizeof data;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS)
+            break;
+        if (std::wstring(name, nameLength).rfind(L"OPEN", 0) == 0 && type == REG_SZ)
+            addins.emplace_back(data, wcsnlen(data, size / sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+    return addins;
+}
+
+std::vector<std::wstring> LogLines(const std::wstring& logFile) {
+    const std::string bytes = ReadBytes(logFile);
+    std::vector<std::wstring> lines;
+    std::istringstream in(bytes);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+        std::wstring wide(static_cast<size_t>(length), L'\0');
+        if (length) MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], length);
+        lines.push_back(wide);
+    }
+    return lines;
+}
+
+std::vector<HWND> ExcelWindows() {
+    std::vector<HWND> windows;
+    for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows())
+        if (window.class_name == excel_standin::kMainWindowClass) windows.push_back(window.hwnd);
+    return windows;
+}
+
+void CloseExcelWindows() {
+    for (HWND window : ExcelWindows()) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (process) {
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+}
+
+std::map<std::wstring, StoredValue> RecordValues() {
+    std::map<std::wstring, StoredValue> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Ansi(ferrolin::kRecordKey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        BYTE data[4096];
+        DWORD nameLength = 256, type = 0, size = sizeof data;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        const std::string text(name, nameLength);
+        values[std::wstring(text.begin(), text.end())] = {type, std::string(reinterpret_cast<char*>(data), size)};
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+std::string Utf16(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+std::string Ansi(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    if (length)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr,
+                            nullptr);
+    return bytes;
+}
+
+std::string Describe(const std::map<std::wstring, StoredValue>& values) {
+    std::ostringstream out;
+    for (const auto& [name, value] : values) {
+        out << "\n  " << std::string(name.begin(), name.end()) << " type " << value.type << ":";
+        for (unsigned char c : value.bytes) {
+            static const char digits[] = "0123456789ABCDEF";
+            out << ' ' << digits[c >> 4] << digits[c & 15];
+        }
+    }
+    return values.empty() ? "\n  (no record)" : out.str();
+}
+
+SetupRun StartSetup(const std::wstring& folder) {
+    return SetupRun{uidriver::Start(Join(folder, L"setup.exe"), L"", folder)};
+}
+
+HWND WaitPage(const SetupRun& setup, const wchar_t* caption, DWORD timeout_ms) {
+    return uidriver::WaitForWindow({caption, nullptr, setup.id()}, timeout_ms);
+}
+
+HWND ControlOf(HWND page, int id) {
+    HWND control = uidriver::FindControl(page, id);
+    if (!control) throw uidriver::Error("control " + std::to_string(id) + " not found");
+    return control;
+}
+
+void ClickPicture(HWND picture) {
+    // A static control with SS_NOTIFY reports STN_CLICKED when the mouse button goes down.
+    PostMessageW(picture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(picture, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+uidriver::MessageBoxInfo WaitMessage(const SetupRun& setup, const wchar_t* title, DWORD timeout_ms) {
+    return uidriver::ReadMessageBox(uidriver::WaitForMessageBox(title, setup.id(), timeout_ms));
+}
+
+}  // namespace install_e2e

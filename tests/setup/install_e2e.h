@@ -1,0 +1,90 @@
+// The installation end to end: a scenario drives setup.exe from a distribution folder with
+// the UI driver, against the Excel stand-in, the fixture components and the real registry
+// and system folder of the Wine prefix. Shared by the end-to-end tests and the demo driver.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "uidriver.h"
+
+namespace install_e2e {
+
+// Waits: a wizard page comes up after one or two Excel start-ups (about a second each).
+inline constexpr DWORD kPageMs = 30000;
+inline constexpr DWORD kMessageMs = 30000;
+inline constexpr DWORD kExitMs = 20000;
+
+// Folders and programs.
+std::wstring DistFolder();          // build/<arch>/dist as a Windows path
+std::wstring SystemFolder();        // the Windows system folder
+std::wstring StandInProgram();      // excel_standin.exe
+std::wstring UrlRecorderProgram();  // url_recorder.exe
+std::wstring Join(const std::wstring& folder, const std::wstring& name);
+
+// Files.
+std::string ReadBytes(const std::wstring& path);  // empty when unreadable
+bool Exists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+void CopyOrFail(const std::wstring& from, const std::wstring& to);
+void RemoveFile(const std::wstring& path);  // clears read-only first; ignores a missing file
+// A fresh folder under the temporary folder, removed with its contents by RemoveTree.
+std::wstring FreshFolder(const std::wstring& name);
+void RemoveTree(const std::wstring& path);
+
+// Runs a program to its end; its exit code, or -1 when it did not start or end in time.
+int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
+
+// The files that the start-up deployment places in the system folder, by installed name,
+// with the file beside setup each comes from.
+struct DeployedFile {
+    const wchar_t* installed;
+    const wchar_t* source;
+    bool registered;  // handed to the registrar
+};
+const std::vector<DeployedFile>& DeployedFiles();
+
+// The registrations recorded by the fixture components: full path (lower case) -> count.
+std::map<std::wstring, DWORD> FixtureRegistrations();
+void ClearFixtureRegistrations();
+
+// The stand-in: registration, knobs, the add-in list it keeps as Excel does, its log.
+bool RegisterStandIn();
+void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
+void SetStandInKnob(const wchar_t* name, const std::wstring& text);
+void SetStandInKnob(const wchar_t* name, DWORD number);
+std::vector<std::wstring> InstalledAddins();  // the Options OPENn values
+std::vector<std::wstring> LogLines(const std::wstring& logFile);
+// Closes every visible stand-in window (as the user would) and waits for the processes.
+void CloseExcelWindows();
+// The stand-in's main windows now.
+std::vector<HWND> ExcelWindows();
+
+// The install record's values as stored: name -> (type, bytes); REG_SZ read as ANSI bytes.
+struct StoredValue {
+    DWORD type = REG_NONE;
+    std::string bytes;
+    bool operator==(const StoredValue& other) const { return type == other.type && bytes == other.bytes; }
+};
+std::map<std::wstring, StoredValue> RecordValues();
+std::string Utf16(const std::wstring& text);  // UTF-16LE bytes
+std::string Ansi(const std::wstring& text);
+std::string Describe(const std::map<std::wstring, StoredValue>& values);
+
+// The wizard.
+struct SetupRun {
+    uidriver::Process process;
+    DWORD id() const { return process.id(); }
+};
+SetupRun StartSetup(const std::wstring& folder);
+HWND WaitPage(const SetupRun& setup, const wchar_t* caption, DWORD timeout_ms = kPageMs);
+HWND ControlOf(HWND page, int id);
+// Clicks a picture control (a static that reports clicks).
+void ClickPicture(HWND picture);
+// Waits for a message box of setup's and reads it.
+uidriver::MessageBoxInfo WaitMessage(const SetupRun& setup, const wchar_t* title, DWORD timeout_ms = kMessageMs);
+
+}  // namespace install_e2e
