@@ -174,6 +174,55 @@ protected:
             << "installed add-ins lack " << N(expected) << " (" << addins.size() << " listed)";
     }
 
+    // A distribution folder of this scenario: the built one without the files named.
+    std::wstring DistWithout(std::initializer_list<const wchar_t*> missing) {
+        const std::wstring folder = Join(scratch_, L"dist");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(Join(DistFolder(), L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return folder;
+        do {
+            const std::wstring name = found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            bool skip = false;
+            for (const wchar_t* m : missing) skip = skip || lstrcmpiW(m, name.c_str()) == 0;
+            if (!skip) CopyOrFail(Join(DistFolder(), name), Join(folder, name));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return folder;
+    }
+
+    // No system component file of the table is in the system folder.
+    static bool NoComponentDeployed(std::string* which) {
+        for (const DeployedFile& file : DeployedFiles())
+            if (Exists(Join(SystemFolder(), file.installed))) {
+                *which = N(file.installed);
+                return false;
+            }
+        return true;
+    }
+
+    std::string Log() const {
+        std::string text;
+        for (const std::wstring& line : LogLines(log_)) text += "\n  " + N(line);
+        return text;
+    }
+
+    // Setup started and brought to its terms page.
+    SetupRun StartToTerms(const std::wstring& folder, HWND* terms) {
+        SetupRun setup = StartSetup(folder);
+        *terms = WaitPage(setup, ferrolin::kCaptionTerms);
+        return setup;
+    }
+
+    // Abort on the terms page, then Yes: setup ends.
+    static void CancelAtTerms(SetupRun& setup, HWND terms) {
+        uidriver::PostClick(ControlOf(terms, ctl::Command1));
+        const uidriver::MessageBoxInfo confirm = WaitMessage(setup, ferrolin::kMessageTitle);
+        uidriver::PressButton(confirm.hwnd, IDYES);
+        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    }
+
     static bool registered_;
     std::wstring scratch_;
     std::wstring library_;
@@ -270,6 +319,508 @@ TEST_F(Install, ReinstallRoad) {
     Sleep(1000);  // a registrar started by mistake would have recorded by now
     EXPECT_TRUE(FixtureRegistrations().empty()) << "a registrar ran";
     ExpectExcelLeftWithAddin(folder);
+}
+
+// The version check: the leading number of Excel's version text decides; below 9 the
+// three-line refusal ends setup before anything is copied.
+TEST_F(Install, ExcelVersionCheck) {
+    const struct {
+        const wchar_t* version;
+        bool refused;
+    } cases[] = {
+        {L"8.0", true},
+        {L" 8.5 (Build 1)", true},
+        {L"Excel", true},
+        {L"9.0", false},
+        {L"12.0", false},
+    };
+    for (const auto& c : cases) {
+        SetStandInKnob(excel_standin::kKnobVersion, c.version);
+        SetupRun setup = StartSetup(DistFolder());
+        if (c.refused) {
+            const uidriver::MessageBoxInfo refusal = WaitMessage(setup, ferrolin::kMessageTitle);
+            EXPECT_EQ(N(refusal.text), N(ferrolin::kMsgExcelTooOld)) << N(c.version);
+            EXPECT_EQ(refusal.icon, uidriver::IconKind::Warning) << N(c.version);
+            EXPECT_EQ(refusal.button_ids, std::vector<int>{IDOK}) << N(c.version);
+            uidriver::PressButton(refusal.hwnd, IDOK);
+            EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u) << N(c.version);
+            std::string which;
+            EXPECT_TRUE(NoComponentDeployed(&which)) << N(c.version) << ": " << which << " copied";
+        } else {
+            HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
+            CancelAtTerms(setup, terms);
+            EXPECT_TRUE(Exists(Join(SystemFolder(), ferrolin::kLibraryFile))) << N(c.version) << ": not deployed";
+        }
+    }
+    EXPECT_TRUE(RecordValues().empty());
+}
+
+// Without Excel the version check cannot run: a clear message, and nothing is copied.
+TEST_F(Install, ExcelNotAvailable) {
+    ASSERT_EQ(RunToEnd(StandInProgram(), L"/UnregServer"), 0);
+    SetupRun setup = StartSetup(DistFolder());
+    const uidriver::MessageBoxInfo message = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(message.text.substr(0, wcslen(ferrolin::kMsgExcelNotAvailable))), N(ferrolin::kMsgExcelNotAvailable))
+        << N(message.text);
+    EXPECT_GT(message.text.size(), wcslen(ferrolin::kMsgExcelNotAvailable)) << "no reason given";
+    EXPECT_EQ(message.icon, uidriver::IconKind::Warning);
+    uidriver::PressButton(message.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    std::string which;
+    EXPECT_TRUE(NoComponentDeployed(&which)) << which << " copied";
+    EXPECT_TRUE(RegisterStandIn());
+}
+
+// The start-up deployment copies and registers exactly the components that are missing;
+// a component already there is neither copied nor registered, whatever it holds.
+TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
+    const struct {
+        const char* name;
+        std::vector<const wchar_t*> missing;
+    } cases[] = {
+        {"all present", {}},
+        {"only FM20.DLL missing", {ferrolin::kFm20File}},
+        {"the two controls missing", {ferrolin::kComdlgFile, ferrolin::kMscomctlFile}},
+    };
+    for (const auto& c : cases) {
+        ClearFixtureRegistrations();
+        for (const DeployedFile& file : DeployedFiles()) {
+            const std::wstring path = Join(SystemFolder(), file.installed);
+            RemoveFile(path);
+            bool missing = false;
+            for (const wchar_t* m : c.missing) missing = missing || lstrcmpiW(m, file.installed) == 0;
+            if (!missing) {
+                HANDLE placed = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+                DWORD written = 0;
+                WriteFile(placed, "placed", 6, &written, nullptr);
+                CloseHandle(placed);
+            }
+        }
+        HWND terms = nullptr;
+        SetupRun setup = StartToTerms(DistFolder(), &terms);
+        const auto registrations = WaitForRegistrations(c.missing.size(), 10000);
+        CancelAtTerms(setup, terms);
+        Sleep(500);
+        EXPECT_EQ(FixtureRegistrations().size(), c.missing.size()) << c.name;
+        for (const DeployedFile& file : DeployedFiles()) {
+            const std::wstring path = Join(SystemFolder(), file.installed);
+            bool missing = false;
+            for (const wchar_t* m : c.missing) missing = missing || lstrcmpiW(m, file.installed) == 0;
+            const std::string expected = missing ? ReadBytes(Join(DistFolder(), file.source)) : "placed";
+            EXPECT_EQ(ReadBytes(path), expected) << c.name << ": " << N(file.installed);
+            if (missing) {
+                const auto found = registrations.find(Lower(path));
+                EXPECT_TRUE(found != registrations.end() && found->second == 1)
+                    << c.name << ": " << N(file.installed) << " not registered once";
+            }
+        }
+    }
+}
+
+// A component that cannot be copied: rows 1, 4 and 7 end setup after their message, rows
+// 3 and 6 go on and still hand the (missing) file to the registrar.
+TEST_F(Install, ComponentCopyFailures) {
+    const struct {
+        const wchar_t* source;
+        const wchar_t* message;
+        bool ends;
+        std::vector<const wchar_t*> deployedBefore;
+    } cases[] = {
+        {ferrolin::kVb6esFile, ferrolin::kMsgCopyVb6es, true, {}},
+        {ferrolin::kComdlgSource, ferrolin::kMsgCopyComdlg, false, {ferrolin::kVb6esFile}},
+        {ferrolin::kFm20Source, ferrolin::kMsgCopyFm20, true, {ferrolin::kVb6esFile, ferrolin::kComdlgFile}},
+        {ferrolin::kMscomctlSource, ferrolin::kMsgCopyMscomctl, false,
+         {ferrolin::kVb6esFile, ferrolin::kComdlgFile, ferrolin::kFm20File}},
+        {ferrolin::kLibraryFile, ferrolin::kMsgCopyLibrary, true,
+         {ferrolin::kVb6esFile, ferrolin::kComdlgFile, ferrolin::kFm20File, ferrolin::kMscomctlFile}},
+    };
+    for (const auto& c : cases) {
+        for (const DeployedFile& file : DeployedFiles()) RemoveFile(Join(SystemFolder(), file.installed));
+        RemoveTree(Join(scratch_, L"dist"));
+        const std::wstring dist = DistWithout({c.source});
+        SetupRun setup = StartSetup(dist);
+        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
+        EXPECT_EQ(N(failure.text), N(c.message)) << N(c.source);
+        EXPECT_EQ(failure.icon, uidriver::IconKind::Error) << N(c.source);
+        uidriver::PressButton(failure.hwnd, IDOK);
+        if (c.ends) {
+            EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u) << N(c.source);
+            for (const DeployedFile& file : DeployedFiles()) {
+                bool before = false;
+                for (const wchar_t* b : c.deployedBefore) before = before || lstrcmpiW(b, file.installed) == 0;
+                EXPECT_EQ(Exists(Join(SystemFolder(), file.installed)), before)
+                    << N(c.source) << ": " << N(file.installed);
+            }
+        } else {
+            HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
+            CancelAtTerms(setup, terms);
+            for (const DeployedFile& file : DeployedFiles())
+                EXPECT_EQ(Exists(Join(SystemFolder(), file.installed)), lstrcmpiW(file.source, c.source) != 0)
+                    << N(c.source) << ": " << N(file.installed);
+        }
+    }
+}
+
+// The add-in files beside setup: without "fr.xla" the destination page's Next ends setup
+// with its message and writes no record; without "fr.chm" setup reports it and goes on.
+TEST_F(Install, AddinFileMissing) {
+    PlaceAllComponents();
+    {
+        const std::wstring dist = DistWithout({ferrolin::kSourceWorkbook});
+        HWND terms = nullptr;
+        SetupRun setup = StartToTerms(dist, &terms);
+        AgreeAndNext(terms);
+        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Command2));
+        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
+        EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
+                                     ferrolin::kMsgCopyTail));
+        EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
+        uidriver::PressButton(failure.hwnd, IDOK);
+        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+        EXPECT_TRUE(RecordValues().empty()) << "record written without the workbook";
+        EXPECT_FALSE(Exists(HelpFile(library_))) << "help copied after the workbook failed";
+    }
+    RemoveTree(Join(scratch_, L"dist"));
+    {
+        const std::wstring dist = DistWithout({ferrolin::kSourceHelp});
+        HWND terms = nullptr;
+        SetupRun setup = StartToTerms(dist, &terms);
+        AgreeAndNext(terms);
+        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Command2));
+        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
+        EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyHelpHead) + ferrolin::kProductTitle +
+                                     ferrolin::kMsgCopyTail));
+        EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
+        uidriver::PressButton(failure.hwnd, IDOK);
+        Finish(setup);
+        EXPECT_TRUE(Exists(Workbook(library_)));
+        EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
+    }
+}
+
+// The earlier workbook in the recorded folder held open (as a running Excel holds an
+// installed add-in): Next says so and stays; once released, Next copies and goes on.
+TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
+    PlaceAllComponents();
+    const std::wstring earlier = Join(scratch_, L"EARLIER");
+    CreateDirectoryW(earlier.c_str(), nullptr);
+    WriteRecord(earlier, false);  // no workbook yet: the ordinary road
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HANDLE held = CreateFileW(Workbook(earlier).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    const uidriver::MessageBoxInfo blocked = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(blocked.text), N(ferrolin::kMsgCantContinue));
+    EXPECT_EQ(blocked.icon, uidriver::IconKind::Information);
+    uidriver::PressButton(blocked.hwnd, IDOK);
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(destination)) << "the destination page was left";
+    EXPECT_TRUE(uidriver::IsVisible(ControlOf(destination, ctl::lblCopy)));
+    EXPECT_FALSE(Exists(Workbook(library_))) << "copied while blocked";
+    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Ansi(earlier) + std::string(1, '\0')) << "record touched while blocked";
+    CloseHandle(held);
+
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    Finish(setup);
+    EXPECT_FALSE(Exists(Workbook(earlier))) << "earlier workbook not deleted";
+    EXPECT_TRUE(Exists(Workbook(library_)));
+    EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
+}
+
+namespace picker {
+
+std::wstring Trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L' ');
+    return first == std::wstring::npos ? L"" : text.substr(first);
+}
+
+// Opens a folder of the folder list by a double-click on its entry.
+void OpenFolder(HWND picker, const std::wstring& name) {
+    HWND list = ControlOf(picker, ctl::Dir1);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t item[MAX_PATH] = {};
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= MAX_PATH) continue;
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
+        if (lstrcmpiW(Trimmed(item).c_str(), name.c_str()) != 0) continue;
+        SendMessageW(list, LB_SETCURSEL, i, 0);
+        SendMessageW(picker, WM_COMMAND, MAKEWPARAM(ctl::Dir1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        return;
+    }
+    throw uidriver::Error("no folder " + N(name) + " in the folder list");
+}
+
+// Walks the folder list from the drive root down to the folder.
+void OpenPath(HWND picker, const std::wstring& path) {
+    size_t start = 3;  // after "C:\"
+    while (start < path.size()) {
+        size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) end = path.size();
+        if (end > start) OpenFolder(picker, path.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+}  // namespace picker
+
+// Browse: the picker starts at the first fixed drive; Ok puts the opened folder into the
+// destination box in upper case and the installation goes there; Cancel leaves the box.
+TEST_F(Install, BrowseOkAndCancel) {
+    PlaceAllComponents();
+    const std::wstring chosen = Join(scratch_, L"Chosen Place");
+    CreateDirectoryW(chosen.c_str(), nullptr);
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND box = ControlOf(destination, ctl::txtPathdefault);
+
+    // Cancel after browsing.
+    uidriver::PostClick(ControlOf(destination, ctl::Command4));
+    HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), "C:\\");
+    picker::OpenPath(picker, chosen);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), N(chosen));
+    uidriver::Click(ControlOf(picker, ctl::Command1));
+    uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
+    EXPECT_EQ(N(uidriver::Text(box)), N(library_)) << "Cancel changed the box";
+
+    // Ok.
+    uidriver::PostClick(ControlOf(destination, ctl::Command4));
+    picker = WaitPage(setup, ferrolin::kCaptionPicker);
+    picker::OpenPath(picker, chosen);
+    uidriver::Click(ControlOf(picker, ctl::Command2));
+    uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
+    EXPECT_EQ(N(uidriver::Text(box)), N(Upper(chosen)));
+
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    Finish(setup);
+    EXPECT_TRUE(Exists(Workbook(chosen)));
+    EXPECT_FALSE(Exists(Workbook(library_)));
+    EXPECT_TRUE(RecordValues() == FullRecord(Upper(chosen))) << Describe(RecordValues());
+}
+
+// New folder in the picker: an empty name says "Name is Empty.." and creates nothing; a
+// name creates the folder under the opened one; an existing name ends setup.
+TEST_F(Install, PickerNewFolder) {
+    PlaceAllComponents();
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    uidriver::PostClick(ControlOf(destination, ctl::Command4));
+    HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
+    picker::OpenPath(picker, scratch_);
+
+    const struct {
+        const wchar_t* name;
+        bool cancel;
+    } empties[] = {{L"", false}, {L"ignored", true}};
+    for (const auto& c : empties) {
+        uidriver::PostClick(ControlOf(picker, ctl::Command3));
+        HWND input = WaitPage(setup, ferrolin::kCaptionNewFolder);
+        uidriver::TypeText(ControlOf(input, 1102), c.name);
+        uidriver::PostClick(ControlOf(input, c.cancel ? IDCANCEL : IDOK));
+        const uidriver::MessageBoxInfo empty = WaitMessage(setup, ferrolin::kMessageTitle);
+        EXPECT_EQ(N(empty.text), N(ferrolin::kMsgNameEmpty)) << (c.cancel ? "cancel" : "empty");
+        EXPECT_EQ(empty.icon, uidriver::IconKind::Warning);
+        uidriver::PressButton(empty.hwnd, IDOK);
+    }
+    EXPECT_FALSE(FolderExists(Join(scratch_, L"ignored")));
+
+    uidriver::PostClick(ControlOf(picker, ctl::Command3));
+    HWND input = WaitPage(setup, ferrolin::kCaptionNewFolder);
+    uidriver::TypeText(ControlOf(input, 1102), L"Made Here");
+    uidriver::PostClick(ControlOf(input, IDOK));
+    uidriver::WaitForNoWindow({ferrolin::kCaptionNewFolder, nullptr, setup.id()}, 5000);
+    Sleep(300);
+    EXPECT_TRUE(FolderExists(Join(scratch_, L"Made Here")));
+    EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), N(scratch_)) << "the opened folder changed";
+
+    uidriver::PostClick(ControlOf(picker, ctl::Command3));
+    input = WaitPage(setup, ferrolin::kCaptionNewFolder);
+    uidriver::TypeText(ControlOf(input, 1102), L"Made Here");
+    uidriver::PostClick(ControlOf(input, IDOK));
+    const uidriver::MessageBoxInfo exists = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(exists.icon, uidriver::IconKind::Error);
+    EXPECT_FALSE(exists.text.empty());
+    uidriver::PressButton(exists.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+}
+
+// A typed destination that does not exist: the default folder is created instead, and the
+// copy into the typed folder fails with the workbook message, which ends setup.
+TEST_F(Install, TypedFolderMissing) {
+    PlaceAllComponents();
+    // Excel's library folder does not exist: the default is C:\Ferrolin.
+    RemoveTree(library_);
+    const std::wstring fallback = std::wstring(ferrolin::kDefaultFolderDrive) + ferrolin::kProductName;
+    RemoveTree(fallback);
+    const std::wstring typed = Join(scratch_, L"NOWHERE\\DEEPER");
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(fallback));
+    uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"  " + typed + L" ");
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
+                                 ferrolin::kMsgCopyTail));
+    uidriver::PressButton(failure.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    EXPECT_TRUE(FolderExists(fallback)) << "default folder not created";
+    EXPECT_FALSE(FolderExists(Join(scratch_, L"NOWHERE")));
+    EXPECT_TRUE(RecordValues().empty());
+    RemoveTree(fallback);
+}
+
+// Back from the destination page to a fresh terms page, then Next again: the add-in is
+// taken out of Excel a second time, and the fresh destination page shows the default again.
+TEST_F(Install, BackThenNext) {
+    PlaceAllComponents();
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"C:\\ELSEWHERE");
+    uidriver::PostClick(ControlOf(destination, ctl::Command3));
+    uidriver::WaitForNoWindow({ferrolin::kCaptionDestination, nullptr, setup.id()}, 5000);
+
+    terms = WaitPage(setup, ferrolin::kCaptionTerms);
+    EXPECT_FALSE(uidriver::IsChecked(ControlOf(terms, ctl::chkOk)));
+    EXPECT_FALSE(uidriver::IsEnabled(ControlOf(terms, ctl::Command2)));
+    EXPECT_TRUE(uidriver::IsEnabled(ControlOf(terms, ctl::Command1)));
+    AgreeAndNext(terms);
+    destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(library_));
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    Finish(setup);
+
+    size_t takenOut = 0;
+    for (const std::wstring& line : LogLines(log_))
+        if (line.find(L"AddIns(\"Ferrolin 1.1\")") != std::wstring::npos &&
+            line.find(L"Installed=False") == std::wstring::npos && line.find(L"Error") != std::wstring::npos)
+            ++takenOut;
+    EXPECT_EQ(takenOut, 2u) << "log:" << Log();
+    EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
+}
+
+// The terms page's agreement box, Abort and close box: No stays, Yes ends; the close box
+// asks as Abort does while Abort is enabled, and does nothing while it is disabled.
+TEST_F(Install, AgreementAndCancel) {
+    PlaceAllComponents();
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    HWND agree = ControlOf(terms, ctl::chkOk);
+    for (int i = 0; i < 4; ++i) {
+        uidriver::Click(agree);
+        const bool checked = i % 2 == 0;
+        EXPECT_EQ(uidriver::IsEnabled(ControlOf(terms, ctl::Command2)), checked) << "click " << i;
+        EXPECT_EQ(uidriver::IsEnabled(ControlOf(terms, ctl::Command1)), !checked) << "click " << i;
+    }
+
+    for (bool closeBox : {false, true}) {
+        if (closeBox)
+            uidriver::Close(terms);
+        else
+            uidriver::PostClick(ControlOf(terms, ctl::Command1));
+        const uidriver::MessageBoxInfo confirm = WaitMessage(setup, ferrolin::kMessageTitle);
+        EXPECT_EQ(N(confirm.text), N(ferrolin::kMsgConfirmCancel));
+        EXPECT_EQ(confirm.icon, uidriver::IconKind::Question);
+        EXPECT_EQ(confirm.button_ids, (std::vector<int>{IDYES, IDNO}));
+        uidriver::PressButton(confirm.hwnd, IDNO);
+        Sleep(300);
+        EXPECT_TRUE(setup.process.running()) << (closeBox ? "close box" : "Abort") << " No ended setup";
+        EXPECT_TRUE(uidriver::IsVisible(terms));
+    }
+
+    uidriver::Click(agree);
+    uidriver::Close(terms);
+    Sleep(500);
+    EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}))
+        << "close box asked while Abort is disabled";
+    EXPECT_TRUE(uidriver::IsVisible(terms));
+    uidriver::Click(agree);
+    CancelAtTerms(setup, terms);
+    EXPECT_TRUE(RecordValues().empty());
+}
+
+// The links: the web picture opens the maker's address through the shell; the mail
+// pictures open a mail to the support address through Excel; without a mail program
+// "Can't send mail." is shown.
+TEST_F(Install, Links) {
+    PlaceAllComponents();
+    const std::wstring urls = Join(scratch_, L"urls.log");
+    ASSERT_EQ(RunToEnd(UrlRecorderProgram(), L"/Register \"" + urls + L"\""), 0);
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+
+    const std::wstring mail = std::wstring(L"mailto:") + ferrolin::kSupportMail;
+    const struct {
+        int picture;
+        std::wstring url;
+    } cases[] = {
+        {ctl::pLink1, ferrolin::kMakerWebAddress},
+        {ctl::pLink2, mail},
+        {ctl::pLink3, mail},
+    };
+    size_t expectedLines = 0;
+    for (const auto& c : cases) {
+        ClickPicture(ControlOf(terms, c.picture));
+        ++expectedLines;
+        std::vector<std::wstring> lines;
+        for (DWORD waited = 0; waited < 15000; waited += 100) {
+            lines = LogLines(urls);
+            if (lines.size() >= expectedLines) break;
+            Sleep(100);
+        }
+        ASSERT_EQ(lines.size(), expectedLines) << "picture " << c.picture;
+        EXPECT_EQ(N(lines.back()), N(c.url)) << "picture " << c.picture;
+        EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}))
+            << "picture " << c.picture << " showed a message";
+    }
+
+    ASSERT_EQ(RunToEnd(UrlRecorderProgram(), L"/Remove"), 0);
+    ClickPicture(ControlOf(terms, ctl::pLink2));
+    const uidriver::MessageBoxInfo failed = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(failed.text), N(ferrolin::kMsgCantSendMail));
+    EXPECT_EQ(failed.icon, uidriver::IconKind::Warning);
+    uidriver::PressButton(failed.hwnd, IDOK);
+    RunToEnd(UrlRecorderProgram(), L"/Unregister");
+    CancelAtTerms(setup, terms);
+}
+
+// A full installation over an earlier record: the reset removes every value of the record
+// (APP_EXIST included), while a sibling key under "Software\Vandrel11" survives.
+TEST_F(Install, ResetKeepsSiblingKey) {
+    PlaceAllComponents();
+    const std::wstring earlier = Join(scratch_, L"EARLIER");
+    WriteRecord(earlier, true);  // the folder holds no workbook: the ordinary road
+    const std::wstring sibling = std::wstring(ferrolin::kRecordParentKey) + L"\\Other";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, sibling.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                             nullptr, &key, nullptr));
+    RegSetValueExW(key, L"Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"yes"), 8);
+    RegCloseKey(key);
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Command2));
+    Finish(setup);
+    EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
+    HKEY kept = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, sibling.c_str(), 0, KEY_READ, &kept));
+    if (kept) RegCloseKey(kept);
+    RegDeleteTreeW(HKEY_CURRENT_USER, sibling.c_str());
 }
 
 }  // namespace
