@@ -279,7 +279,8 @@ void Form::UseWindowColours(int id) {
 }
 
 void Form::AddFrame(int id, const wchar_t* caption, TwipsRect place) {
-    HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, 0, place, {});
+    // Transparent: the form paints the frame's inside, which a group box leaves alone.
+    HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, WS_EX_TRANSPARENT, place, {});
     SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 

@@ -122,10 +122,10 @@ void FrmPath::CreateControls() {
     AddButton(ctl::Command3, kCaptionNewFolderButton, {3960, 600, 1680, 375});
     AddButton(ctl::Command2, kCaptionOk, {3960, 1080, 1680, 375});
     AddButton(ctl::Command1, kCaptionCancel, {3960, 1560, 1680, 375});
-    AddFrame(ctl::Frame1, kCaptionPathFrame, {120, 3240, 5535, 1125});
     AddControl(ctl::lblPath, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                0, {240, 3540, 5295, 645}, {L"Arial", 9, false});
     UseWindowColours(ctl::lblPath);
+    AddFrame(ctl::Frame1, kCaptionPathFrame, {120, 3240, 5535, 1125});
 
     // The lists start at the current drive and folder, as the standard lists do.
     wchar_t current[MAX_PATH];

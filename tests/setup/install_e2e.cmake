@@ -41,3 +41,10 @@ ferrolin_add_gtest(install_e2e_test
   LIBS install_e2e
   LOCKS install_record excel system_folder
   TIMEOUT 180)
+
+# The demo's driver (scripts/demo.sh): the ordinary road with screenshots, and a report.
+add_executable(install_demo WIN32 install_demo.cpp)
+target_link_libraries(install_demo PRIVATE install_e2e shell32)
+if(MINGW)
+  target_link_options(install_demo PRIVATE -municode)
+endif()

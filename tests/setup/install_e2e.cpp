@@ -278,7 +278,16 @@ SetupRun StartSetup(const std::wstring& folder) {
 }
 
 HWND WaitPage(const SetupRun& setup, const wchar_t* caption, DWORD timeout_ms) {
-    return uidriver::WaitForWindow({caption, nullptr, setup.id()}, timeout_ms);
+    // Pages are created hidden before they are shown: wait for the shown one.
+    for (DWORD waited = 0;; waited += 50) {
+        for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
+            if (window.visible && window.caption == caption) return window.hwnd;
+        if (waited >= timeout_ms) break;
+        Sleep(50);
+    }
+    uidriver::WaitForWindow({caption, nullptr, setup.id()}, 0);
+    throw uidriver::Timeout("window shown but hidden: " + uidriver::Describe({caption, nullptr, setup.id()}) +
+                            "\n" + uidriver::Describe(uidriver::TopLevelWindows(setup.id())));
 }
 
 HWND ControlOf(HWND page, int id) {
