@@ -413,3 +413,51 @@ TEST_F(ExcelIntegration, SendMail) {
         }
     }
 }
+
+TEST_F(ExcelIntegration, WithoutExcel) {
+    ASSERT_EQ(standin_test::RunProgram(kStandIn, L"/UnregServer"), 0);
+    struct Reregister {
+        ~Reregister() { standin_test::RunProgram(kStandIn, L"/RegServer"); }
+    } reregister;
+    RecordFolder(folder_.path());
+    PlaceWorkbook();
+
+    // GetDefaultFolder passes the failure on to its caller.
+    long number = 0;
+    try {
+        GetDefaultFolder();
+    } catch (const VbError& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 429) << "GetDefaultFolder";
+
+    // prcRemoveFromExcel skips every step and shows the page, twice since steps failed.
+    {
+        SCOPED_TRACE("prcRemoveFromExcel");
+        uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard1");
+        uidriver::Close(WaitForPage(kCaptionDestination, host));
+        uidriver::Close(WaitForPage(kCaptionDestination, host));
+        EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    }
+    // prcSendMail: "Can't send mail.".
+    {
+        SCOPED_TRACE("prcSendMail");
+        uidriver::Process host = uidriver::Start(kHost, std::wstring(L"send-mail ") + kSupportMail);
+        HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+        EXPECT_EQ(uidriver::ReadMessageBox(box).text, kMsgCantSendMail);
+        uidriver::PressButton(box, IDOK);
+        EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    }
+    // prcAddToExcel: the program stops with the failure's message.
+    {
+        SCOPED_TRACE("prcAddToExcel");
+        uidriver::Process host = uidriver::Start(kHost, L"add-to-excel \"Ferrolin 1.1\"");
+        HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+        const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+        EXPECT_EQ(info.text, L"Run-time error '429':\r\rActiveX component can't create object");
+        EXPECT_EQ(info.icon, uidriver::IconKind::Error) << uidriver::ToString(info.icon);
+        uidriver::PressButton(box, IDOK);
+        EXPECT_EQ(host.WaitForExit(kWaitMs), 0u);
+    }
+    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << Join(standin_test::ReadLines(log_));
+}
