@@ -41,7 +41,8 @@ void AdjustForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
     AdjustWindowRectEx(rect, style, FALSE, exStyle);
 }
 
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: a frame paints only its border, the form paints what lies inside it.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
 void RegisterFormClass(WNDPROC windowProc) {
