@@ -17,6 +17,7 @@
 #include "frmWizard2.h"
 #include "frmWizard4.h"
 #include "program.h"
+#include "resource.h"
 #include "run_state.h"
 
 using namespace ferrolin;
@@ -307,4 +308,47 @@ TEST(Manifest, CommonControls6DpiAwarenessAndElevation) {
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+}
+
+TEST(Pictures, LoadAsDrawn) {
+    // Size and a few pixels of each picture as the program loads it: a bitmap whose pixels
+    // are read from the wrong place shows up as wrong colours at the corners.
+    struct Pixel {
+        int x, y;
+        COLORREF colour;
+    };
+    const struct {
+        const char* name;
+        int id;
+        int width, height;
+        std::vector<Pixel> pixels;
+    } cases[] = {
+        {"banner", IDB_BANNER, 624, 64, {{0, 0, RGB(31, 58, 104)}, {0, 63, RGB(224, 123, 26)}, {623, 63, RGB(224, 123, 26)}}},
+        {"small banner", IDB_BANNER_SMALL, 409, 48, {{0, 0, RGB(31, 58, 104)}, {408, 47, RGB(224, 123, 26)}}},
+        {"side", IDB_SIDE, 96, 112, {{0, 0, RGB(220, 232, 242)}, {95, 111, RGB(31, 58, 104)}}},
+        {"web link", IDB_LINK_WEB, 32, 32, {{0, 0, RGB(240, 240, 240)}, {31, 31, RGB(240, 240, 240)}}},
+        {"mail link", IDB_LINK_MAIL, 32, 32, {{0, 0, RGB(240, 240, 240)}, {16, 12, RGB(255, 255, 255)}}},
+        {"finish", IDB_FINISH, 64, 64, {{0, 0, RGB(240, 240, 240)}, {63, 0, RGB(240, 240, 240)}}},
+        {"mark", IDB_MARK, 32, 32, {{0, 0, RGB(240, 240, 240)}, {16, 4, RGB(31, 58, 104)}}},
+    };
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const auto& c : cases) {
+        auto bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.id),
+                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        ASSERT_NE(bitmap, nullptr) << c.name;
+        BITMAP info{};
+        GetObjectW(bitmap, sizeof(info), &info);
+        EXPECT_EQ(info.bmWidth, c.width) << c.name;
+        EXPECT_EQ(info.bmHeight, c.height) << c.name;
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        for (const Pixel& p : c.pixels) {
+            const COLORREF got = GetPixel(dc, p.x, p.y);
+            const int difference = abs(GetRValue(got) - GetRValue(p.colour)) + abs(GetGValue(got) - GetGValue(p.colour)) +
+                                   abs(GetBValue(got) - GetBValue(p.colour));
+            EXPECT_LE(difference, 24) << c.name << " at " << p.x << "," << p.y << ": " << std::hex << got;
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(dc);
 }
