@@ -279,13 +279,6 @@ TEST(FailuresRecorded, KeepsTheLastFailureUntilStopped) {
     EXPECT_FALSE(failures.Pending()) << "leaving the mode forgets the failure";
 }
 
-TEST(RuntimeError, MessageNamesTheFailure) {
-    EXPECT_EQ(RuntimeErrorText(VbError(1004, L"Unable to get the Add property of the AddIns class")),
-              L"Run-time error '1004':\r\rUnable to get the Add property of the AddIns class");
-    EXPECT_EQ(RuntimeErrorText(VbError(-2147023174, L"The RPC server is unavailable.")),
-              L"Run-time error '-2147023174':\r\rThe RPC server is unavailable.");
-}
-
 TEST(Manifest, CommonControls6DpiAwarenessAndElevation) {
     // The test program embeds setup's manifest, as the host and setup.exe do.
     // The common controls come from the side-by-side assembly of version 6, not from the

@@ -186,22 +186,3 @@ TEST(WizardWindows, InitialState) {
     }
     uidriver::EndScenario();
 }
-
-TEST(WizardWindows, ConditionsOfUse) {
-    const std::wstring text = kConditionsOfUse;
-    EXPECT_GE(text.size(), 1600u);
-    EXPECT_LE(text.size(), 1900u);
-    // Use restricted to the user, consent asked at the support address, the disclaimer
-    // headed with the product name, the invitation to write, two trademark lines.
-    for (const wchar_t* part : {L"own use", L"screenshots", L"consent", L"FERROLIN - DISCLAIMER",
-                                L"warranty", L"viruses", L"calculations", L"comments",
-                                L"trademarks of Microsoft", L"Ferrolin and Orvicta are trademarks"}) {
-        EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(part);
-    }
-    size_t mails = 0;
-    for (size_t at = text.find(kSupportMail); at != std::wstring::npos; at = text.find(kSupportMail, at + 1))
-        ++mails;
-    EXPECT_EQ(mails, 2u) << "the support address for consent and for problems";
-    EXPECT_NE(text.find(L"\r\n"), std::wstring::npos) << "no line breaks";
-    EXPECT_EQ(text.find(L"\n\n"), std::wstring::npos) << "bare line feeds";
-}
