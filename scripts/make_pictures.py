@@ -141,8 +141,9 @@ def write_bmp(path, rows, bits):
                 line.append((hi << 4) | lo)
         line.extend(b"\0" * (stride - len(line)))
         data.extend(line)
+    # Exactly the colours used: a bitmap resource has no file header, and the loader finds
+    # the pixels right after biClrUsed palette entries.
     colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    colours += b"\0" * (4 * limit - len(colours))
     offset = 14 + 40 + len(colours)
     header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(data), 2835, 2835,

@@ -44,6 +44,12 @@ void CreateFolder(const std::wstring& path) {
 }
 
 void copyfile(const std::wstring& source, const std::wstring& target, bool overwrite) {
+    // A read-only target cannot be written: Windows refuses to overwrite it, and so do we
+    // where the platform would not (Wine).
+    const DWORD targetAttributes = Attributes(target);
+    if (overwrite && targetAttributes != INVALID_FILE_ATTRIBUTES &&
+        (targetAttributes & FILE_ATTRIBUTE_READONLY) && FileExists(source))
+        throw Win32Error(ERROR_ACCESS_DENIED);
     if (!CopyFileW(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE)) throw LastWin32Error();
 }
 

@@ -41,7 +41,8 @@ void AdjustForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
     AdjustWindowRectEx(rect, style, FALSE, exStyle);
 }
 
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: a frame paints only its border, the form paints what lies inside it.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
 void RegisterFormClass(WNDPROC windowProc) {
@@ -213,7 +214,7 @@ void Form::Click(int) {}
 void Form::CloseBox() { Unload(); }
 
 HWND Form::AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
-                      DWORD exStyle, TwipsRect place, FontSpec font) {
+                      DWORD exStyle, TwipsRect place, FontStyle font) {
     HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_CLIPSIBLINGS | style,
                                    ToPixels(place.left), ToPixels(place.top),
                                    ToPixels(place.width), ToPixels(place.height), hwnd_,
@@ -231,14 +232,14 @@ void Form::AddButton(int id, const wchar_t* caption, TwipsRect place, bool enabl
     EnableWindow(button, enabled ? TRUE : FALSE);
 }
 
-void Form::AddLabel(int id, const wchar_t* caption, TwipsRect place, bool visible, FontSpec font,
+void Form::AddLabel(int id, const wchar_t* caption, TwipsRect place, bool visible, FontStyle font,
                     COLORREF color) {
     AddControl(id, L"STATIC", caption, (visible ? WS_VISIBLE : 0) | SS_LEFT | SS_NOPREFIX, 0,
                place, font);
     controls_.back().color = color;
 }
 
-void Form::AddCheckBox(int id, const wchar_t* caption, TwipsRect place, FontSpec font) {
+void Form::AddCheckBox(int id, const wchar_t* caption, TwipsRect place, FontStyle font) {
     AddControl(id, L"BUTTON", caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, place, font);
 }
 
@@ -279,8 +280,7 @@ void Form::UseWindowColours(int id) {
 }
 
 void Form::AddFrame(int id, const wchar_t* caption, TwipsRect place) {
-    // Transparent: the form paints the frame's inside, which a group box leaves alone.
-    HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, WS_EX_TRANSPARENT, place, {});
+    HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, 0, place, {});
     SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -300,32 +300,32 @@ const Form::ControlInfo* Form::FindByWindow(HWND hwnd) const {
     return nullptr;
 }
 
-int Form::FontIndex(FontSpec spec) {
+int Form::FontIndex(FontStyle style) {
     for (size_t i = 0; i < fonts_.size(); ++i) {
-        const FontSpec& known = fonts_[i].spec;
-        const bool sameFace = (!known.face && !spec.face) ||
-                              (known.face && spec.face && lstrcmpW(known.face, spec.face) == 0);
-        if (sameFace && known.points == spec.points && known.bold == spec.bold) return static_cast<int>(i);
+        const FontStyle& known = fonts_[i].style;
+        const bool sameFace = (!known.face && !style.face) ||
+                              (known.face && style.face && lstrcmpW(known.face, style.face) == 0);
+        if (sameFace && known.points == style.points && known.bold == style.bold) return static_cast<int>(i);
     }
-    fonts_.push_back({spec, MakeFont(spec)});
+    fonts_.push_back({style, MakeFont(style)});
     return static_cast<int>(fonts_.size() - 1);
 }
 
-HFONT Form::MakeFont(const FontSpec& spec) const {
+HFONT Form::MakeFont(const FontStyle& style) const {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     LOGFONTW font = metrics.lfMessageFont;
-    int points = spec.points;
-    if (!spec.face || !points) {
+    int points = style.points;
+    if (!style.face || !points) {
         // The message font's own size, measured at the system DPI.
         const int height = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
         points = height ? MulDiv(height, 72, static_cast<int>(SystemDpi())) : 9;
     }
     font.lfHeight = -MulDiv(points, static_cast<int>(dpi_), 72);
     font.lfWidth = 0;
-    if (spec.face) lstrcpynW(font.lfFaceName, spec.face, LF_FACESIZE);
-    if (spec.bold) font.lfWeight = FW_BOLD;
+    if (style.face) lstrcpynW(font.lfFaceName, style.face, LF_FACESIZE);
+    if (style.bold) font.lfWeight = FW_BOLD;
     return CreateFontIndirectW(&font);
 }
 
@@ -359,7 +359,7 @@ void Form::FitWindow(const RECT* suggested) {
 void Form::LayOut() {
     for (FontInfo& font : fonts_) {
         HFONT old = font.font;
-        font.font = MakeFont(font.spec);
+        font.font = MakeFont(font.style);
         if (old) DeleteObject(old);
     }
     for (const ControlInfo& control : controls_) {

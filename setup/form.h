@@ -31,7 +31,7 @@ struct TwipsRect {
 
 // A control's font: face name, size in points, weight. A null face is the system's
 // message font at its own size.
-struct FontSpec {
+struct FontStyle {
     const wchar_t* face;
     int points;
     bool bold;
@@ -85,8 +85,8 @@ protected:
     // Control builders for CreateControls.
     void AddButton(int id, const wchar_t* caption, TwipsRect place, bool enabled = true);
     void AddLabel(int id, const wchar_t* caption, TwipsRect place, bool visible = true,
-                  FontSpec font = {}, COLORREF color = CLR_INVALID);
-    void AddCheckBox(int id, const wchar_t* caption, TwipsRect place, FontSpec font = {});
+                  FontStyle font = {}, COLORREF color = CLR_INVALID);
+    void AddCheckBox(int id, const wchar_t* caption, TwipsRect place, FontStyle font = {});
     void AddTextBox(int id, const wchar_t* text, TwipsRect place, bool multiLine = false);
     void AddPicture(int id, int bitmapId, TwipsRect place, bool clickable = false);
     void AddIcon(int id, int iconId, TwipsRect place);
@@ -95,7 +95,7 @@ protected:
     void AddLine(int id, TwipsRect place);
     // Any other control: a window class, its text, styles, place and font.
     HWND AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
-                    DWORD exStyle, TwipsRect place, FontSpec font);
+                    DWORD exStyle, TwipsRect place, FontStyle font);
     // The control is drawn in the system's window background and window text colours.
     void UseWindowColours(int id);
 
@@ -110,7 +110,7 @@ private:
         bool clickable;
     };
     struct FontInfo {
-        FontSpec spec;
+        FontStyle style;
         HFONT font;
     };
 
@@ -118,8 +118,8 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     const ControlInfo* Find(int id) const;
     const ControlInfo* FindByWindow(HWND hwnd) const;
-    int FontIndex(FontSpec spec);
-    HFONT MakeFont(const FontSpec& spec) const;
+    int FontIndex(FontStyle style);
+    HFONT MakeFont(const FontStyle& style) const;
     int ToPixels(int twips) const;
     void FitWindow(const RECT* suggested);
     void LayOut();

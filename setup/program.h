@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <utility>
 

@@ -153,8 +153,8 @@ protected:
 const Member kWorkbooksMembers[] = {
     STANDIN_COMMON,
     {L"Count", kIdCount, kGet},
-    {L"Item", kIdItem, kGet},
-    {L"Add", kIdAdd, kMethod},
+    {L"Item", kIdItem, kGet, 1},
+    {L"Add", kIdAdd, kMethod, 1},
 };
 
 class WorkbooksObject : public DispatchObject {
@@ -195,7 +195,7 @@ const Member kWorkbookMembers[] = {
     {L"Sheets", kIdSheets, kGet},
     {L"Worksheets", kIdWorksheets, kGet},
     {L"ActiveSheet", kIdActiveSheet, kGet},
-    {L"Close", kIdClose, kMethod},
+    {L"Close", kIdClose, kMethod, 3},
 };
 
 class WorkbookObject : public DispatchObject {
@@ -237,8 +237,8 @@ private:
 const Member kSheetsMembers[] = {
     STANDIN_COMMON,
     {L"Count", kIdCount, kGet},
-    {L"Item", kIdItem, kGet},
-    {L"Add", kIdAdd, kMethod},
+    {L"Item", kIdItem, kGet, 1},
+    {L"Add", kIdAdd, kMethod, 4},
 };
 
 class SheetsObject : public DispatchObject {
@@ -278,7 +278,7 @@ private:
 
 const Member kRangeMembers[] = {
     STANDIN_COMMON,
-    {L"Value", kIdValue, kGet | kPut},
+    {L"Value", kIdValue, kGet | kPut, 1},
     {L"Address", kIdAddress, kGet},
 };
 
@@ -331,7 +331,7 @@ const Member kHyperlinkMembers[] = {
     {L"Name", kIdName, kGet},
     {L"Address", kIdAddress, kGet},
     {L"SubAddress", kIdSubAddress, kGet},
-    {L"Follow", kIdFollow, kMethod},
+    {L"Follow", kIdFollow, kMethod, 5},
 };
 
 DispatchObject* NewHyperlinks(std::shared_ptr<WorkbookModel> book, std::shared_ptr<SheetModel> sheet);
@@ -373,8 +373,8 @@ private:
 const Member kHyperlinksMembers[] = {
     STANDIN_COMMON,
     {L"Count", kIdCount, kGet},
-    {L"Item", kIdItem, kGet},
-    {L"Add", kIdAdd, kMethod},
+    {L"Item", kIdItem, kGet, 1},
+    {L"Add", kIdAdd, kMethod, 5},
 };
 
 // The cell an anchor names: a range of this instance directly, anything else by its Address.
@@ -439,7 +439,7 @@ DispatchObject* NewHyperlinks(std::shared_ptr<WorkbookModel> book, std::shared_p
 const Member kWorksheetMembers[] = {
     STANDIN_COMMON,
     {L"Name", kIdName, kGet},
-    {L"Range", kIdRange, kGet},
+    {L"Range", kIdRange, kGet, 2},
     {L"Hyperlinks", kIdHyperlinks, kGet},
 };
 
@@ -512,8 +512,8 @@ private:
 const Member kAddInsMembers[] = {
     STANDIN_COMMON,
     {L"Count", kIdCount, kGet},
-    {L"Item", kIdItem, kGet},
-    {L"Add", kIdAdd, kMethod},
+    {L"Item", kIdItem, kGet, 1},
+    {L"Add", kIdAdd, kMethod, 2},
 };
 
 class AddInsObject : public DispatchObject {

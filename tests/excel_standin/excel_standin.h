@@ -40,6 +40,10 @@
 //   Clients call through IDispatch: GetIDsOfNames by name, Invoke with DISPATCH_METHOD and/or
 //   DISPATCH_PROPERTYGET (both together as VB does), DISPATCH_PROPERTYPUT for assignments.
 //   Arguments are positional; the only named argument understood is DISPID_PROPERTYPUT.
+//   Arguments given to a property that takes none go to the default member of its result, as
+//   ITypeInfo::Invoke passes them on for Excel: Workbooks("Book1") may arrive as the property
+//   Workbooks called with "Book1", Hyperlinks(1) as Hyperlinks called with 1 (VBScript, VB).
+//   A method called with too many arguments fails with DISP_E_BADPARAMCOUNT and does nothing.
 //   Pinned dispatch ids: 0xB5 Add (AddIns, Workbooks, Sheets, Hyperlinks), 0x226 Installed,
 //   0 the default member (Item of the collections, Value of Range, Name of Application).
 //   Every object has Application and Parent.
@@ -104,9 +108,12 @@
 //   <Class>.<Member>(<arg>, <arg>)            ... with arguments
 //   <Class>.<Member>=<value>                  a property assignment
 //   <Class>(<args>)  <Class>=<value>          the default member (dispatch id 0)
+//   <Class>.<Member>(<args>)                  also a property whose arguments went on to the
+//                                             default member of its result
 //   ... -> Error <number>                     suffix of a call that failed (number as above,
 //                                             or the HRESULT in hex for other failures)
-//   Prompt "<text>"                           the question Excel would have asked
+//   Prompt "<text>"                           the question Excel would have asked (before
+//                                             the line of the call that asked it)
 //   End Released | End Idle | End Quit | End Closed
 //   Arguments: texts in double quotes, True/False, numbers, Empty, Missing (omitted), <Class> for
 //   objects of the stand-in and <Object> for others. Example of one instance:

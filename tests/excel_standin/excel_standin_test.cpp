@@ -395,6 +395,34 @@ TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
     for (const Unknown& u : unknowns)
         EXPECT_EQ(DISP_E_UNKNOWNNAME, Get(u.object, u.name).hr) << Narrow(u.name);
 
+    // Arguments given to a property without parameters go to its result's default member,
+    // as VB passes them in Workbooks("name") or Hyperlinks(1).
+    struct PassedOn {
+        const char* name;
+        IDispatch* object;
+        const wchar_t* property;
+        CallArgs args;
+        const char* expected;   // name of the item, or nullptr when it fails with error 9
+    } passedOn[] = {
+        {"Workbooks(\"BOOK1\")", app.get(), L"Workbooks", CallArgs().text(L"BOOK1"), "Book1"},
+        {"Workbooks(2)", app.get(), L"Workbooks", CallArgs().number(2), "Book2"},
+        {"Workbooks(\"Ferrolin 1.1.xla\")", app.get(), L"Workbooks", CallArgs().text(L"Ferrolin 1.1.xla"), nullptr},
+        {"Sheets(1)", book.get(), L"Sheets", CallArgs().number(1), "Sheet1"},
+        {"Sheets(3)", book.get(), L"Sheets", CallArgs().number(3), nullptr},
+    };
+    for (PassedOn& p : passedOn) {
+        Outcome item = Get(p.object, p.property, std::move(p.args));
+        if (p.expected) {
+            EXPECT_EQ(p.expected, Narrow(Get(item.object().get(), L"Name").text())) << p.name << ": " << item.describe();
+        } else {
+            EXPECT_EQ(DISP_E_EXCEPTION, item.hr) << p.name;
+            EXPECT_EQ(9, item.number) << p.name;
+        }
+    }
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, Invoke(app.get(), L"Quit", DISPATCH_METHOD, CallArgs().number(1)).hr)
+        << "Quit with an argument";
+    EXPECT_TRUE(Get(app.get(), L"Version").ok()) << "Quit with an argument quit";
+
     ASSERT_TRUE(Invoke(book.get(), L"Close", DISPATCH_METHOD).ok());
     EXPECT_EQ(1, Get(workbooks.get(), L"Count").number_value());
     EXPECT_EQ("Book1", Narrow(Get(GetObject(app.get(), L"ActiveWorkbook").get(), L"Name").text()));

@@ -224,7 +224,17 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
             if (member->kinds & kMethod) ThrowMethodFailed(member->name, className_);
             ThrowUnableTo(L"get", member->name, className_);
         }
-        Call(member->id, args, put, value.get());
+        if (!put && args.count() > member->params) {
+            if (!(member->kinds & kGet)) throw ExcelError{0, L"", DISP_E_BADPARAMCOUNT};
+            Call(member->id, Args(), false, value.get());
+            DispatchObject* inner = value.vt() == VT_DISPATCH ? FromUnknown(V_DISPATCH(value.get())) : nullptr;
+            if (!inner) throw ExcelError{0, L"", DISP_E_BADPARAMCOUNT};
+            ferrolin::unique_variant item;
+            inner->CallDefault(args, item.get());
+            value = std::move(item);
+        } else {
+            Call(member->id, args, put, value.get());
+        }
     } catch (const ExcelError& error) {
         if (error.plain != S_OK) {
             hr = error.plain;
@@ -249,6 +259,16 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     Log(line);
     if (SUCCEEDED(hr) && result) value.detach(result);
     return hr;
+}
+
+void DispatchObject::CallDefault(const Args& args, VARIANT* result) {
+    const Member* member = nullptr;
+    for (size_t m = 0; m < count_; ++m)
+        if (members_[m].id == defaultId_) member = &members_[m];
+    if (!member || args.count() > member->params) throw ExcelError{0, L"", DISP_E_BADPARAMCOUNT};
+    if (!Alive()) throw ExcelError{0, L"The object invoked has disconnected from its clients.", RPC_E_DISCONNECTED};
+    if (MemberFails(className_, member->name)) ThrowUnableTo(L"get", member->name, className_);
+    Call(member->id, args, false, result);
 }
 
 void ReturnText(VARIANT* result, const std::wstring& text) {

@@ -32,6 +32,7 @@ std::wstring DescribeValue(const VARIANT& v);
 // The arguments of one call, first argument first, by-reference ones dereferenced.
 class Args {
 public:
+    Args() = default;
     Args(const DISPPARAMS& params, bool put);
     size_t count() const { return args_.size(); }
     // Present and not omitted (an omitted argument arrives as VT_ERROR DISP_E_PARAMNOTFOUND).
@@ -58,6 +59,7 @@ struct Member {
     const wchar_t* name;
     DISPID id;
     unsigned kinds;
+    unsigned params;   // positional arguments it takes at most
 };
 
 class DispatchObject : public IDispatch {
@@ -82,6 +84,10 @@ public:
                                             DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override;
+
+    // The default member with arguments meant for it: VB's Workbooks("name") arrives as the
+    // property Workbooks called with "name", as ITypeInfo::Invoke passes it on in Excel.
+    void CallDefault(const Args& args, VARIANT* result);
 
 protected:
     // Runs one member; throws ExcelError. `result` is VT_EMPTY on entry.
