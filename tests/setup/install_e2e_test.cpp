@@ -690,6 +690,10 @@ TEST_F(Install, BackThenNext) {
     SetupRun setup = StartToTerms(DistFolder(), &terms);
     AgreeAndNext(terms);
     HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    // The destination page's close box does nothing: its Abort is disabled.
+    uidriver::Close(destination);
+    Sleep(300);
+    EXPECT_TRUE(uidriver::IsVisible(destination)) << "the close box left the destination page";
     uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"C:\\ELSEWHERE");
     uidriver::PostClick(ControlOf(destination, ctl::Command3));
     uidriver::WaitForNoWindow({ferrolin::kCaptionDestination, nullptr, setup.id()}, 5000);
