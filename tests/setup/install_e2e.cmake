@@ -48,3 +48,7 @@ target_link_libraries(install_demo PRIVATE install_e2e shell32)
 if(MINGW)
   target_link_options(install_demo PRIVATE -municode)
 endif()
+
+ferrolin_add_gtest(install_driver_test
+  SOURCES install_driver_test.cpp
+  LIBS setup_program)
