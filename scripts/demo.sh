@@ -65,7 +65,7 @@ win() { "$wine" winepath -w "$1" 2>/dev/null; }
 echo "== Excel stand-in registered"
 "$wine" "$build/tests/excel_standin/excel_standin.exe" /RegServer </dev/null
 # Excel's add-in library folder exists, so the wizard proposes it as the destination.
-"$wine" cmd /c 'mkdir "%APPDATA%\Microsoft\AddIns"' </dev/null >/dev/null 2>&1 || true
+mkdir -p "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/AddIns"
 
 echo "== Distribution folder $dist"
 cp "$prefix/drive_c/windows/system32/regsvr32.exe" "$dist/REGSVR32.exe"
