@@ -113,7 +113,7 @@ int Show(HINSTANCE instance) {
     wc.lpszClassName = kWaitWindowClass;
     RegisterClassExW(&wc);
 
-    HWND form = CreateWindowExW(0, kWaitWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr,
+    HWND form = CreateWindowExW(0, kWaitWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, instance, nullptr);
     if (!form) return 1;
     Form_Load(form);
