@@ -1,0 +1,181 @@
+// The Excel stand-in: a test-only out-of-process automation server that plays Microsoft
+// Excel for the installer's tests. It never ships. This comment is the one place that
+// documents what clients may rely on and every test knob.
+//
+// Programs (built in this folder)
+//   excel_standin.exe /RegServer     registers the server (see Registration), exit code 0
+//   excel_standin.exe /UnregServer   removes that registration, exit code 0
+//   excel_standin.exe -Embedding     server mode, as COM starts it (any other command line
+//                                    runs the server too)
+//   url_recorder.exe /Register LOG   becomes the "mailto", "http" and "https" URL handler;
+//                                    every URL it is started with is appended to LOG
+//   url_recorder.exe /Remove         no handler at all for those protocols ("no mail program")
+//   url_recorder.exe /Unregister     undoes /Register or /Remove, restoring the previous handler
+//
+// Registration
+//   Written under HKCU\Software\Classes. Wine 8 does not merge HKCU\Software\Classes into
+//   HKEY_CLASSES_ROOT (neither for the registry API nor for COM), so when the keys do not show
+//   through HKEY_CLASSES_ROOT afterwards they are written under HKLM\Software\Classes too.
+//   CLSID {00024500-0000-0000-C000-000000000046} (Excel application), LocalServer32 = the
+//   exe's full path, ProgID "Excel.Application.16", VersionIndependentProgID
+//   "Excel.Application"; ProgIDs "Excel.Application" (with CurVer "Excel.Application.16") and
+//   "Excel.Application.16"; CLSID {00020812-0000-0000-C000-000000000046} (Excel global
+//   object), LocalServer32 the same exe. url_recorder writes
+//   <protocol>\shell\open\command = "\"url_recorder.exe\" /Log \"LOG\" \"%1\"" plus the value
+//   "URL Protocol"; where it must override HKLM it keeps the previous command under
+//   HKCU\Software\FerrolinTests\UrlRecorder and puts it back on /Unregister.
+//
+// Instances
+//   Both class factories are registered with REGCLS_SINGLEUSE, and after the first creation
+//   of either class both are revoked: every creation starts a process of its own, as Excel
+//   gives every automation client its own instance. An instance ends
+//   - when it is invisible and its last client reference is released ("Released"),
+//   - when it is invisible and no client call arrived for IdleSeconds ("Idle"),
+//   - after Quit, once the call has been answered: at the last release or 0.3 s later ("Quit"),
+//   - when its visible window is closed (WM_CLOSE) ("Closed").
+//   A visible instance whose clients are all gone stays, like Excel under the user's control.
+//   The class objects are always revoked before the instance starts to end.
+//
+// Objects and members (IDispatch only; names case-insensitive; no type information)
+//   Clients call through IDispatch: GetIDsOfNames by name, Invoke with DISPATCH_METHOD and/or
+//   DISPATCH_PROPERTYGET (both together as VB does), DISPATCH_PROPERTYPUT for assignments.
+//   Arguments are positional; the only named argument understood is DISPID_PROPERTYPUT.
+//   Arguments given to a property that takes none go to the default member of its result, as
+//   ITypeInfo::Invoke passes them on for Excel: Workbooks("Book1") may arrive as the property
+//   Workbooks called with "Book1", Hyperlinks(1) as Hyperlinks called with 1 (VBScript, VB).
+//   A method called with too many arguments fails with DISP_E_BADPARAMCOUNT and does nothing.
+//   Pinned dispatch ids: 0xB5 Add (AddIns, Workbooks, Sheets, Hyperlinks), 0x226 Installed,
+//   0 the default member (Item of the collections, Value of Range, Application of Global, Name
+//   of the other objects).
+//   Every object has Application and Parent.
+//   Application  Name (default), Version, Workbooks, AddIns, Visible get/put, WindowState
+//                get/put, DisplayAlerts get/put, ActiveWorkbook (Nothing when none), ActiveSheet,
+//                Sheets, Worksheets, LibraryPath, Hwnd (the main window, for tests), Quit
+//   Global       Application
+//   Workbooks    Count, Item(name or 1-based index), Add -> "Book1", "Book2", ...
+//                Add-in workbooks are found by name but not counted (as in Excel).
+//   Workbook     Name, FullName, Path, Saved get/put, Sheets, Worksheets, ActiveSheet,
+//                Close([SaveChanges]) (nothing is ever saved)
+//   Sheets       Count, Item(name or index), Add -> new worksheet, made active
+//   Worksheet    Name, Range(cell), Hyperlinks
+//   Range        Value get/put (default), Address
+//   Hyperlinks   Count, Item(1-based index), Add(Anchor, Address[, SubAddress]); Anchor is any
+//                object whose Address property names the cell (a Range, usually a proxy)
+//   Hyperlink    Name, Address, SubAddress, Follow([NewWindow, AddHistory, ...]): opens Address
+//                with ShellExecuteW "open"; fails when the shell cannot open it
+//   AddIns       Count, Item(title, case-insensitive, or 1-based index), Add(filename[, copy]):
+//                lists the file (title = file name without extension); fails when the file
+//                does not exist; an already listed path returns the listed add-in
+//   AddIn        Name (file name), FullName, Path, Title, Installed get/put
+//                Installed := True opens the add-in workbook under its file name and holds the
+//                file open with share mode FILE_SHARE_READ only (no delete sharing), as Excel
+//                does; False closes it. Both persist the list at once.
+//   Errors are DISP_E_EXCEPTION with EXCEPINFO: scode 0x800A0000 + number, the number's
+//   description and source "Microsoft Excel": 9 "Subscript out of range" for unknown items,
+//   1004 for failing members ("Add method of AddIns class failed", "Unable to set the
+//   Installed property of the AddIn class", "Cannot open the specified file."), 449
+//   "Argument not optional", 13 "Type mismatch". Calls on an object whose workbook was closed
+//   fail with 0x80010108 (RPC_E_DISCONNECTED).
+//   Workbook.Close and Quit with DisplayAlerts True and unsaved changes (a sheet added, a cell
+//   set, a hyperlink added) log the prompt Excel would show and go on as "Don't Save".
+//   WindowState set while the window is hidden is kept and applied when Visible := True.
+//
+// Add-in list persistence (as Excel keeps it), HKCU\Software\Microsoft\Office\<major>.0\Excel,
+// <major> being the leading number of the Version knob
+//   Options         OPEN, OPEN1, OPEN2, ... = /R "full path" (REG_SZ), the installed add-ins
+//   Add-in Manager  a value named by the full path, empty REG_SZ, for each listed add-in that
+//                   is not installed
+//   Read when an instance starts (installed ones are opened, file held, as at Installed :=
+//   True); rewritten at once after every change of the list (AddIns.Add, Installed put).
+//
+// Test knobs, HKCU\Software\FerrolinTests\ExcelStandIn, read when an instance starts
+//   Version               REG_SZ     Application.Version; default "16.0"
+//   LibraryPath           REG_SZ     Application.LibraryPath; default
+//                                    <CSIDL_APPDATA>\Microsoft\AddIns (never created here)
+//   FailMember            REG_SZ     members that fail with DISP_E_EXCEPTION (1004), separated
+//                                    by ";": "Class.Member" ("AddIns.Add", "Workbooks.Add") or a
+//                                    bare member name ("Installed") for every class; default
+//                                    members count as Item/Value/Name
+//   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True (and the start-up load)
+//                                    marks the add-in installed without opening its workbook
+//   IdleSeconds           REG_DWORD  default 60
+//   Log                   REG_DWORD  1: append one line per event to LogFile
+//   LogFile               REG_SZ     the log file (UTF-8, CRLF lines, shared by all instances)
+//
+// Log lines: "<pid> <event>", <pid> decimal. Events:
+//   Start                                     the instance started
+//   Create Application | Create Global        a class factory created an object
+//   <Class>.<Member>                          a property read or a method call without arguments
+//   <Class>.<Member>(<arg>, <arg>)            ... with arguments
+//   <Class>.<Member>=<value>                  a property assignment
+//   <Class>(<args>)  <Class>=<value>          the default member (dispatch id 0)
+//   <Class>.<Member>(<args>)                  also a property whose arguments went on to the
+//                                             default member of its result
+//   ... -> Error <number>                     suffix of a call that failed (number as above,
+//                                             or the HRESULT in hex for other failures)
+//   Prompt "<text>"                           the question Excel would have asked (before
+//                                             the line of the call that asked it)
+//   End Released | End Idle | End Quit | End Closed
+//   Arguments: texts in double quotes, True/False, numbers, Empty, Missing (omitted), <Class> for
+//   objects of the stand-in and <Object> for others. Example of one instance:
+//     412 Start
+//     412 Create Application
+//     412 Workbooks.Add
+//     412 AddIns("Ferrolin 1.1") -> Error 9
+//     412 Application.DisplayAlerts=False
+//     412 Application.ActiveWorkbook
+//     412 Workbook.Close
+//     412 Application.Quit
+//     412 End Quit
+//   (Application.Workbooks, Application.AddIns and the like are logged as reads too.)
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace excel_standin {
+
+inline constexpr wchar_t kApplicationClsid[] = L"{00024500-0000-0000-C000-000000000046}";
+inline constexpr wchar_t kGlobalClsid[] = L"{00020812-0000-0000-C000-000000000046}";
+inline constexpr wchar_t kProgId[] = L"Excel.Application";
+inline constexpr wchar_t kVersionedProgId[] = L"Excel.Application.16";
+
+inline constexpr CLSID kClsidApplication = {
+    0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr CLSID kClsidGlobal = {
+    0x00020812, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+inline constexpr wchar_t kMainWindowClass[] = L"XLMAIN";
+inline constexpr wchar_t kExcelCaption[] = L"Microsoft Excel";
+
+// Knobs
+inline constexpr wchar_t kKnobKey[] = L"Software\\FerrolinTests\\ExcelStandIn";
+inline constexpr wchar_t kKnobVersion[] = L"Version";
+inline constexpr wchar_t kKnobLibraryPath[] = L"LibraryPath";
+inline constexpr wchar_t kKnobFailMember[] = L"FailMember";
+inline constexpr wchar_t kKnobInstallOpensWorkbook[] = L"InstallOpensWorkbook";
+inline constexpr wchar_t kKnobIdleSeconds[] = L"IdleSeconds";
+inline constexpr wchar_t kKnobLog[] = L"Log";
+inline constexpr wchar_t kKnobLogFile[] = L"LogFile";
+inline constexpr wchar_t kDefaultVersion[] = L"16.0";
+inline constexpr DWORD kDefaultIdleSeconds = 60;
+
+// Excel's own registry locations, under HKEY_CURRENT_USER
+inline constexpr wchar_t kOfficeKey[] = L"Software\\Microsoft\\Office\\";   // + "16.0"
+inline constexpr wchar_t kOptionsSubkey[] = L"\\Excel\\Options";
+inline constexpr wchar_t kAddinManagerSubkey[] = L"\\Excel\\Add-in Manager";
+
+// url_recorder
+inline constexpr wchar_t kUrlRecorderSavedKey[] = L"Software\\FerrolinTests\\UrlRecorder";
+
+// Dispatch ids
+inline constexpr DISPID kDispidDefault = 0;
+inline constexpr DISPID kDispidAdd = 0xB5;
+inline constexpr DISPID kDispidInstalled = 0x226;
+
+// Excel constants
+inline constexpr long xlMinimized = -4140;
+inline constexpr long xlMaximized = -4137;
+inline constexpr long xlNormal = -4143;
+
+}  // namespace excel_standin

@@ -1,0 +1,706 @@
+// The Excel stand-in against a real client: creation through COM, the add-in list and its
+// registry persistence, workbooks, the main window, the ends of an instance, the knobs, the
+// call log and hyperlinks followed through the shell.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "excel_standin.h"
+#include "handles.h"
+#include "standin_client.h"
+#include "test_support.h"
+
+using ferrolin::com_ptr;
+using testing_support::Narrow;
+using namespace standin_test;
+
+namespace {
+
+const DWORD kExitWaitMs = 10000;
+
+std::wstring TextOf(const testing_support::RawValue& raw) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(raw.data.data()), raw.data.size() / sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+std::wstring ExcelKey(const wchar_t* subkey) {
+    return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
+}
+
+std::string Join(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) text += "\n  " + Narrow(line);
+    return text;
+}
+
+bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milliseconds) {
+    for (DWORD waited = 0;; waited += 100) {
+        for (const std::wstring& seen : ReadLines(file))
+            if (seen == line) return true;
+        if (waited >= milliseconds) return false;
+        Sleep(100);
+    }
+}
+
+class ExcelStandIn : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        registered_ = RunProgram(ProgramBeside(L"excel_standin.exe"), L"/RegServer") == 0;
+    }
+    static void TearDownTestSuite() { RunProgram(ProgramBeside(L"excel_standin.exe"), L"/UnregServer"); }
+
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(apartment_.result()));
+        ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+    }
+
+    // Ends an instance a test left behind, so that no stand-in outlives the test.
+    void Watch(DWORD processId) { watched_.push_back(processId); }
+    void TearDown() override {
+        for (DWORD processId : watched_) {
+            if (WaitForExit(processId, 0)) continue;
+            ADD_FAILURE() << "stand-in " << processId << " still running at the end of the test";
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+    }
+
+    static bool registered_;
+    ferrolin::com_apartment apartment_;
+    std::vector<DWORD> watched_;
+};
+
+bool ExcelStandIn::registered_ = false;
+
+TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
+    const std::wstring server = ProgramBeside(L"excel_standin.exe");
+    const std::wstring application = std::wstring(L"CLSID\\") + excel_standin::kApplicationClsid;
+    const std::wstring global = std::wstring(L"CLSID\\") + excel_standin::kGlobalClsid;
+    struct Case {
+        std::wstring key;
+        std::wstring expected;
+    } cases[] = {
+        {application + L"\\LocalServer32", server},
+        {application + L"\\ProgID", L"Excel.Application.16"},
+        {application + L"\\VersionIndependentProgID", L"Excel.Application"},
+        {global + L"\\LocalServer32", server},
+        {L"Excel.Application\\CLSID", excel_standin::kApplicationClsid},
+        {L"Excel.Application\\CurVer", L"Excel.Application.16"},
+        {L"Excel.Application.16\\CLSID", excel_standin::kApplicationClsid},
+    };
+    for (const Case& c : cases) {
+        auto seen = testing_support::ReadRaw(HKEY_CLASSES_ROOT, c.key, L"");
+        EXPECT_TRUE(seen.present && seen.type == REG_SZ) << Narrow(c.key);
+        EXPECT_EQ(Narrow(c.expected), Narrow(TextOf(seen))) << Narrow(c.key);
+        auto user = testing_support::ReadRaw(HKEY_CURRENT_USER, L"Software\\Classes\\" + c.key, L"");
+        EXPECT_EQ(Narrow(c.expected), Narrow(TextOf(user))) << "HKCU " << Narrow(c.key);
+    }
+
+    ASSERT_EQ(0, RunProgram(server, L"/UnregServer"));
+    for (const Case& c : cases) {
+        EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, c.key)) << "after /UnregServer: " << Narrow(c.key);
+        EXPECT_FALSE(testing_support::KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + c.key))
+            << "after /UnregServer: HKCU " << Narrow(c.key);
+    }
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(CreateByProgId(L"Excel.Application", &hr)) << "created after /UnregServer";
+
+    ASSERT_EQ(0, RunProgram(server, L"/RegServer"));
+    EXPECT_TRUE(testing_support::KeyExists(HKEY_CLASSES_ROOT, cases[0].key)) << "after a second /RegServer";
+}
+
+TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
+    testing_support::TempDir dir(L"standin_create");
+    const std::wstring log = dir.file(L"calls.log");
+    Knobs knobs;
+    knobs.text(excel_standin::kKnobVersion, L"11.0")
+        .text(excel_standin::kKnobLibraryPath, L"C:\\Lib Path\\AddIns")
+        .number(excel_standin::kKnobLog, 1)
+        .text(excel_standin::kKnobLogFile, log);
+
+    struct Case {
+        const char* name;
+        com_ptr<IDispatch> created;
+        com_ptr<IDispatch> application;
+        const wchar_t* creation;
+        DWORD processId = 0;
+    } cases[] = {
+        {"by class identifier", CreateByClsid(excel_standin::kClsidApplication), nullptr, L"Create Application"},
+        {"by program identifier", CreateByProgId(L"Excel.Application"), nullptr, L"Create Application"},
+        {"global object", CreateByClsid(excel_standin::kClsidGlobal), nullptr, L"Create Global"},
+    };
+    cases[0].application = cases[0].created;
+    cases[1].application = cases[1].created;
+    cases[2].application = GetObject(cases[2].created.get(), L"Application");
+    for (Case& c : cases) {
+        ASSERT_TRUE(c.created) << c.name;
+        ASSERT_TRUE(c.application) << c.name << ": no Application";
+        c.processId = ServerProcessId(c.application.get());
+        ASSERT_NE(0u, c.processId) << c.name;
+        Watch(c.processId);
+        EXPECT_EQ("11.0", Narrow(Get(c.application.get(), L"Version").text())) << c.name;
+        EXPECT_EQ("11.0", Narrow(Get(c.application.get(), L"VERSION").text())) << c.name << ": case of the name";
+        EXPECT_EQ("C:\\Lib Path\\AddIns", Narrow(Get(c.application.get(), L"LibraryPath").text())) << c.name;
+        auto self = GetObject(c.application.get(), L"Application");
+        EXPECT_EQ(c.processId, ServerProcessId(self.get())) << c.name << ": Application of the application";
+    }
+    EXPECT_NE(cases[0].processId, cases[1].processId);
+    EXPECT_NE(cases[0].processId, cases[2].processId);
+    EXPECT_NE(cases[1].processId, cases[2].processId);
+
+    for (Case& c : cases) {
+        c.application.reset();
+        c.created.reset();
+        EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
+        auto lines = LogOf(ReadLines(log), c.processId);
+        ASSERT_GE(lines.size(), 3u) << c.name << Join(lines);
+        EXPECT_EQ("Start", Narrow(lines.front())) << c.name;
+        EXPECT_EQ(Narrow(c.creation), Narrow(lines[1])) << c.name;
+        EXPECT_EQ("End Released", Narrow(lines.back())) << c.name << Join(lines);
+    }
+}
+
+TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
+    CleanAddInList clean;
+    testing_support::TempDir dir(L"standin_addins");
+    const std::wstring file = dir.file(L"Ferrolin 1.1.xla");
+    testing_support::WriteFileBytes(file, "add-in workbook");
+    const std::wstring options = ExcelKey(excel_standin::kOptionsSubkey);
+    const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
+    const std::wstring openValue = L"/R \"" + file + L"\"";
+
+    auto first = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(first);
+    DWORD firstId = ServerProcessId(first.get());
+    Watch(firstId);
+    auto addins = GetObject(first.get(), L"AddIns");
+    ASSERT_TRUE(addins);
+
+    Outcome missing = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD,
+                             CallArgs().text(dir.file(L"Nothing here.xla")));
+    EXPECT_EQ(DISP_E_EXCEPTION, missing.hr) << "AddIns.Add of a missing file: " << missing.describe();
+    EXPECT_EQ(1004, missing.number);
+
+    Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+    ASSERT_TRUE(added.ok()) << "AddIns.Add: " << added.describe();
+    struct Property {
+        const wchar_t* name;
+        std::wstring expected;
+    } properties[] = {
+        {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir.path()}};
+    for (const Property& p : properties)
+        EXPECT_EQ(Narrow(p.expected), Narrow(Get(added.object().get(), p.name).text())) << Narrow(p.name);
+    EXPECT_EQ(1, Get(addins.get(), L"Count").number_value());
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present);
+    auto listed = testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file);
+    EXPECT_TRUE(listed.present && listed.type == REG_SZ && TextOf(listed).empty()) << "Add-in Manager value";
+
+    struct Lookup {
+        const char* name;
+        CallArgs args;
+        bool found;
+    } lookups[] = {
+        {"title", CallArgs().text(L"Ferrolin 1.1"), true},
+        {"title in other case", CallArgs().text(L"FERROLIN 1.1"), true},
+        {"index 1", CallArgs().number(1), true},
+        {"index 2", CallArgs().number(2), false},
+        {"other title", CallArgs().text(L"Ferrolin 1.0"), false},
+    };
+    for (Lookup& l : lookups) {
+        Outcome item = Invoke(addins.get(), excel_standin::kDispidDefault, kGet, std::move(l.args));
+        if (l.found) {
+            EXPECT_TRUE(item.ok() && item.object()) << "AddIns(" << l.name << "): " << item.describe();
+        } else {
+            EXPECT_EQ(DISP_E_EXCEPTION, item.hr) << "AddIns(" << l.name << ")";
+            EXPECT_EQ(9, item.number) << "AddIns(" << l.name << ")";
+        }
+    }
+
+    // Installed := True: the OPEN value, the workbook, the file held without delete sharing.
+    auto addin = Invoke(addins.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1")).object();
+    Outcome install = PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true));
+    ASSERT_TRUE(install.ok()) << "Installed := True: " << install.describe();
+    EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
+    EXPECT_EQ(Narrow(openValue), Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN"))));
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
+    auto workbooks = GetObject(first.get(), L"Workbooks");
+    Outcome book = Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
+    EXPECT_TRUE(book.ok()) << "Workbooks(\"Ferrolin 1.1.xla\"): " << book.describe();
+    EXPECT_EQ("Ferrolin 1.1.xla", Narrow(Get(book.object().get(), L"Name").text()));
+    EXPECT_EQ(0, Get(workbooks.get(), L"Count").number_value()) << "add-in workbooks are not counted";
+    EXPECT_FALSE(DeleteFileW(file.c_str())) << "the installed add-in's file was deleted";
+    EXPECT_EQ(32u, GetLastError());
+
+    // A new instance loads the list and opens the installed add-in too.
+    {
+        auto second = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(second);
+        DWORD secondId = ServerProcessId(second.get());
+        Watch(secondId);
+        EXPECT_NE(firstId, secondId);
+        auto secondAddin = GetObject(GetObject(second.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
+        EXPECT_TRUE(Get(secondAddin.get(), L"Installed").boolean()) << "loaded at start";
+        auto secondBooks = GetObject(second.get(), L"Workbooks");
+        EXPECT_TRUE(Get(secondBooks.get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla")).ok()) << "opened at start";
+        EXPECT_TRUE(Invoke(second.get(), L"Quit", DISPATCH_METHOD).ok());
+        EXPECT_TRUE(WaitForExit(secondId, kExitWaitMs));
+    }
+    EXPECT_FALSE(DeleteFileW(file.c_str())) << "still held by the first instance";
+
+    // Installed := False: back to the Add-in Manager, workbook closed, file released.
+    Outcome remove = PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false));
+    ASSERT_TRUE(remove.ok()) << "Installed := False: " << remove.describe();
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present);
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
+    Outcome gone = Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
+    EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
+    EXPECT_EQ(9, gone.number);
+    HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, probe) << "file still held, error " << GetLastError();
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+
+    // A listed but not installed add-in is loaded as such.
+    {
+        auto third = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(third);
+        DWORD thirdId = ServerProcessId(third.get());
+        Watch(thirdId);
+        auto thirdAddins = GetObject(third.get(), L"AddIns");
+        EXPECT_EQ(1, Get(thirdAddins.get(), L"Count").number_value());
+        auto thirdAddin = GetObject(thirdAddins.get(), L"Item", CallArgs().number(1));
+        EXPECT_EQ(Narrow(file), Narrow(Get(thirdAddin.get(), L"FullName").text()));
+        EXPECT_FALSE(Get(thirdAddin.get(), L"Installed").boolean());
+        EXPECT_FALSE(Get(GetObject(third.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla")).ok());
+        third.reset();
+        thirdAddins.reset();
+        thirdAddin.reset();
+        EXPECT_TRUE(WaitForExit(thirdId, kExitWaitMs));
+    }
+    EXPECT_TRUE(Invoke(first.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(WaitForExit(firstId, kExitWaitMs));
+}
+
+TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
+    CleanAddInList clean;
+    testing_support::TempDir dir(L"standin_load");
+    for (const wchar_t* name : {L"Alpha.xla", L"Beta.xlam", L"Gamma.xla"})
+        testing_support::WriteFileBytes(dir.file(name), "workbook");
+    auto text = [](const std::wstring& value) {
+        std::vector<BYTE> bytes = testing_support::Utf16Bytes(value);
+        bytes.push_back(0);
+        bytes.push_back(0);
+        return bytes;
+    };
+    const std::wstring options = ExcelKey(excel_standin::kOptionsSubkey);
+    const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
+    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN", REG_SZ, text(L"/R \"" + dir.file(L"Alpha.xla") + L"\""));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN1", REG_SZ, text(L"/R \"" + dir.file(L"Missing.xla") + L"\""));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN2", REG_SZ, text(L"\"" + dir.file(L"Beta.xlam") + L"\""));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"Options", REG_DWORD, {0, 0, 0, 0});
+    testing_support::WriteRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla"), REG_SZ, text(L""));
+
+    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(app);
+    DWORD processId = ServerProcessId(app.get());
+    Watch(processId);
+    auto addins = GetObject(app.get(), L"AddIns");
+    auto workbooks = GetObject(app.get(), L"Workbooks");
+    EXPECT_EQ(4, Get(addins.get(), L"Count").number_value());
+    struct Case {
+        const wchar_t* title;
+        const wchar_t* file;
+        bool installed;
+        bool open;
+    } cases[] = {
+        {L"Alpha", L"Alpha.xla", true, true},
+        {L"Missing", L"Missing.xla", true, false},
+        {L"Beta", L"Beta.xlam", true, true},
+        {L"Gamma", L"Gamma.xla", false, false},
+    };
+    long index = 0;
+    for (const Case& c : cases) {
+        ++index;
+        auto addin = GetObject(addins.get(), L"Item", CallArgs().number(index));
+        EXPECT_EQ(Narrow(c.title), Narrow(Get(addin.get(), L"Title").text())) << "AddIns(" << index << ")";
+        EXPECT_EQ(c.installed, Get(addin.get(), L"Installed").boolean()) << Narrow(c.title);
+        EXPECT_EQ(c.open, Get(workbooks.get(), L"Item", CallArgs().text(c.file)).ok()) << Narrow(c.title) << " open";
+        if (c.open) {
+            EXPECT_FALSE(DeleteFileW(dir.file(c.file).c_str())) << Narrow(c.title);
+            EXPECT_EQ(32u, GetLastError()) << Narrow(c.title);
+        }
+    }
+    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+    EXPECT_TRUE(DeleteFileW(dir.file(L"Alpha.xla").c_str())) << "released at the end, error " << GetLastError();
+}
+
+TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
+    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(app);
+    DWORD processId = ServerProcessId(app.get());
+    Watch(processId);
+    HWND window = ServerWindow(app.get());
+    auto workbooks = GetObject(app.get(), L"Workbooks");
+    ASSERT_TRUE(workbooks);
+
+    Outcome none = Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
+    EXPECT_EQ(DISP_E_EXCEPTION, none.hr) << "Workbooks(name) with none open";
+    EXPECT_EQ(9, none.number);
+    EXPECT_EQ("Subscript out of range", Narrow(none.description));
+    Outcome noActive = Get(app.get(), L"ActiveWorkbook");
+    EXPECT_TRUE(noActive.ok() && noActive.value.vt() == VT_DISPATCH && !noActive.object()) << "Nothing expected";
+
+    for (const char* expected : {"Book1", "Book2"}) {
+        Outcome added = Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);
+        ASSERT_TRUE(added.ok()) << added.describe();
+        EXPECT_EQ(expected, Narrow(Get(added.object().get(), L"Name").text()));
+    }
+    EXPECT_EQ(2, Get(workbooks.get(), L"Count").number_value());
+    EXPECT_EQ("Book2", Narrow(Get(GetObject(app.get(), L"ActiveWorkbook").get(), L"Name").text()));
+    EXPECT_EQ("Book1", Narrow(Get(GetObject(workbooks.get(), L"Item", CallArgs().text(L"book1")).get(), L"Name").text()));
+    wchar_t caption[128] = L"";
+    GetWindowTextW(window, caption, 128);
+    EXPECT_EQ("Microsoft Excel - Book2", Narrow(caption));
+
+    auto book = GetObject(app.get(), L"ActiveWorkbook");
+    auto sheets = GetObject(book.get(), L"Sheets");
+    EXPECT_EQ(1, Get(sheets.get(), L"Count").number_value());
+    Outcome sheet = Invoke(sheets.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);
+    ASSERT_TRUE(sheet.ok()) << "Sheets.Add: " << sheet.describe();
+    EXPECT_EQ("Sheet2", Narrow(Get(sheet.object().get(), L"Name").text()));
+    EXPECT_EQ("Sheet2", Narrow(Get(GetObject(book.get(), L"ActiveSheet").get(), L"Name").text()));
+
+    auto range = GetObject(sheet.object().get(), L"Range", CallArgs().text(L"A1"));
+    ASSERT_TRUE(range);
+    EXPECT_EQ(VT_EMPTY, Get(range.get(), L"value").value.vt()) << "an empty cell";
+    ASSERT_TRUE(Put(range.get(), L"value", CallArgs().text(L"support@example.com")).ok());
+    EXPECT_EQ("support@example.com", Narrow(Get(range.get(), L"Value").text()));
+    EXPECT_EQ("support@example.com", Narrow(Invoke(range.get(), excel_standin::kDispidDefault, kGet).text()));
+    EXPECT_EQ("$A$1", Narrow(Get(range.get(), L"Address").text()));
+    auto again = GetObject(sheet.object().get(), L"Range", CallArgs().text(L"a1"));
+    EXPECT_EQ("support@example.com", Narrow(Get(again.get(), L"Value").text())) << "the same cell";
+
+    struct Unknown {
+        IDispatch* object;
+        const wchar_t* name;
+    } unknowns[] = {{app.get(), L"Calculate"}, {workbooks.get(), L"Open"}, {range.get(), L"Formula"}};
+    for (const Unknown& u : unknowns)
+        EXPECT_EQ(DISP_E_UNKNOWNNAME, Get(u.object, u.name).hr) << Narrow(u.name);
+
+    // Arguments given to a property without parameters go to its result's default member,
+    // as VB passes them in Workbooks("name") or Hyperlinks(1).
+    struct PassedOn {
+        const char* name;
+        IDispatch* object;
+        const wchar_t* property;
+        CallArgs args;
+        const char* expected;   // name of the item, or nullptr when it fails with error 9
+    } passedOn[] = {
+        {"Workbooks(\"BOOK1\")", app.get(), L"Workbooks", CallArgs().text(L"BOOK1"), "Book1"},
+        {"Workbooks(2)", app.get(), L"Workbooks", CallArgs().number(2), "Book2"},
+        {"Workbooks(\"Ferrolin 1.1.xla\")", app.get(), L"Workbooks", CallArgs().text(L"Ferrolin 1.1.xla"), nullptr},
+        {"Sheets(1)", book.get(), L"Sheets", CallArgs().number(1), "Sheet1"},
+        {"Sheets(3)", book.get(), L"Sheets", CallArgs().number(3), nullptr},
+    };
+    for (PassedOn& p : passedOn) {
+        Outcome item = Get(p.object, p.property, std::move(p.args));
+        if (p.expected) {
+            EXPECT_EQ(p.expected, Narrow(Get(item.object().get(), L"Name").text())) << p.name << ": " << item.describe();
+        } else {
+            EXPECT_EQ(DISP_E_EXCEPTION, item.hr) << p.name;
+            EXPECT_EQ(9, item.number) << p.name;
+        }
+    }
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, Invoke(app.get(), L"Quit", DISPATCH_METHOD, CallArgs().number(1)).hr)
+        << "Quit with an argument";
+    EXPECT_TRUE(Get(app.get(), L"Version").ok()) << "Quit with an argument quit";
+
+    ASSERT_TRUE(Invoke(book.get(), L"Close", DISPATCH_METHOD).ok());
+    EXPECT_EQ(1, Get(workbooks.get(), L"Count").number_value());
+    EXPECT_EQ("Book1", Narrow(Get(GetObject(app.get(), L"ActiveWorkbook").get(), L"Name").text()));
+    EXPECT_EQ(RPC_E_DISCONNECTED, Get(book.get(), L"Name").hr) << "a closed workbook";
+    EXPECT_EQ(RPC_E_DISCONNECTED, Get(range.get(), L"Value").hr) << "a cell of a closed workbook";
+
+    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+}
+
+TEST_F(ExcelStandIn, MainWindowFollowsVisibleAndWindowState) {
+    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(app);
+    DWORD processId = ServerProcessId(app.get());
+    Watch(processId);
+    HWND window = ServerWindow(app.get());
+    ASSERT_TRUE(IsWindow(window));
+    wchar_t className[32] = L"";
+    GetClassNameW(window, className, 32);
+    EXPECT_EQ("XLMAIN", Narrow(className));
+    EXPECT_EQ(nullptr, GetParent(window));
+
+    struct Step {
+        const char* name;
+        const wchar_t* property;
+        CallArgs value;
+        bool visible;
+        long state;
+    } steps[] = {
+        {"start", nullptr, {}, false, excel_standin::xlNormal},
+        {"minimised while hidden", L"WindowState", CallArgs().number(excel_standin::xlMinimized), false,
+         excel_standin::xlMinimized},
+        {"shown", L"Visible", CallArgs().boolean(true), true, excel_standin::xlMinimized},
+        {"maximised", L"WindowState", CallArgs().number(excel_standin::xlMaximized), true, excel_standin::xlMaximized},
+        {"normal", L"WindowState", CallArgs().number(excel_standin::xlNormal), true, excel_standin::xlNormal},
+        {"minimised", L"WindowState", CallArgs().number(excel_standin::xlMinimized), true, excel_standin::xlMinimized},
+        {"hidden", L"Visible", CallArgs().boolean(false), false, excel_standin::xlMinimized},
+        {"shown again, maximised", L"WindowState", CallArgs().number(excel_standin::xlMaximized), false,
+         excel_standin::xlMaximized},
+        {"visible", L"Visible", CallArgs().boolean(true), true, excel_standin::xlMaximized},
+    };
+    for (Step& s : steps) {
+        if (s.property) {
+            Outcome set = Put(app.get(), s.property, std::move(s.value));
+            ASSERT_TRUE(set.ok()) << s.name << ": " << set.describe();
+        }
+        EXPECT_EQ(s.visible, IsWindowVisible(window) != FALSE) << s.name;
+        EXPECT_EQ(s.visible, Get(app.get(), L"Visible").boolean()) << s.name;
+        EXPECT_EQ(s.state, Get(app.get(), L"WindowState").number_value()) << s.name;
+        if (s.visible) {
+            EXPECT_EQ(s.state == excel_standin::xlMinimized, IsIconic(window) != FALSE) << s.name;
+            EXPECT_EQ(s.state == excel_standin::xlMaximized, IsZoomed(window) != FALSE) << s.name;
+        }
+    }
+    Outcome bad = Put(app.get(), L"WindowState", CallArgs().number(3));
+    EXPECT_EQ(DISP_E_EXCEPTION, bad.hr);
+    EXPECT_EQ(1004, bad.number);
+
+    // A visible instance stays when its clients are gone, until its window is closed.
+    app.reset();
+    EXPECT_FALSE(WaitForExit(processId, 1500)) << "a visible instance ended at its last release";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitForExit(processId, kExitWaitMs)) << "still running after WM_CLOSE";
+}
+
+TEST_F(ExcelStandIn, QuitAndIdleEndTheInstance) {
+    Knobs knobs;
+    knobs.number(excel_standin::kKnobIdleSeconds, 2);
+    auto quitting = CreateByClsid(excel_standin::kClsidApplication);
+    auto idle = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(quitting && idle);
+    DWORD quittingId = ServerProcessId(quitting.get());
+    DWORD idleId = ServerProcessId(idle.get());
+    Watch(quittingId);
+    Watch(idleId);
+    ASSERT_TRUE(Put(quitting.get(), L"Visible", CallArgs().boolean(true)).ok());
+
+    // Quit ends even a visible instance whose client still holds it, after answering.
+    Outcome quit = Invoke(quitting.get(), L"Quit", DISPATCH_METHOD);
+    EXPECT_EQ(S_OK, quit.hr) << quit.describe();
+    EXPECT_TRUE(WaitForExit(quittingId, kExitWaitMs)) << "still running after Quit";
+    EXPECT_FALSE(Get(quitting.get(), L"Version").ok()) << "answered after Quit";
+
+    // An invisible instance whose client holds it without calling ends after IdleSeconds.
+    EXPECT_TRUE(WaitForExit(idleId, kExitWaitMs)) << "still running after the idle time";
+    EXPECT_FALSE(Get(idle.get(), L"Version").ok()) << "answered after the idle end";
+}
+
+TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
+    CleanAddInList clean;
+    testing_support::TempDir dir(L"standin_knobs");
+    const std::wstring file = dir.file(L"Ferrolin 1.1.xla");
+    testing_support::WriteFileBytes(file, "add-in workbook");
+
+    {
+        Knobs knobs;
+        knobs.text(excel_standin::kKnobFailMember, L"Workbooks.Add; Installed");
+        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(app);
+        DWORD processId = ServerProcessId(app.get());
+        Watch(processId);
+        auto workbooks = GetObject(app.get(), L"Workbooks");
+        auto addins = GetObject(app.get(), L"AddIns");
+        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        ASSERT_TRUE(added.ok()) << "AddIns.Add is not listed: " << added.describe();
+        struct Case {
+            const char* name;
+            Outcome outcome;
+            bool fails;
+            const char* description;
+        } cases[] = {
+            {"Workbooks.Add", Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD), true,
+             "Add method of Workbooks class failed"},
+            {"Installed put", PutId(added.object().get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)),
+             true, "Unable to set the Installed property of the AddIn class"},
+            {"Installed get", Get(added.object().get(), L"Installed"), true,
+             "Unable to get the Installed property of the AddIn class"},
+            {"Workbooks.Count", Get(workbooks.get(), L"Count"), false, ""},
+            {"AddIn.Title", Get(added.object().get(), L"Title"), false, ""},
+        };
+        for (const Case& c : cases) {
+            if (!c.fails) {
+                EXPECT_TRUE(c.outcome.ok()) << c.name << ": " << c.outcome.describe();
+                continue;
+            }
+            EXPECT_EQ(DISP_E_EXCEPTION, c.outcome.hr) << c.name;
+            EXPECT_EQ(1004, c.outcome.number) << c.name;
+            EXPECT_EQ(c.description, Narrow(c.outcome.description)) << c.name;
+        }
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
+        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+    }
+    {
+        Knobs knobs;
+        knobs.number(excel_standin::kKnobInstallOpensWorkbook, 0);
+        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(app);
+        DWORD processId = ServerProcessId(app.get());
+        Watch(processId);
+        auto addin = GetObject(GetObject(app.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
+        ASSERT_TRUE(addin) << "listed by the first instance";
+        ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
+        EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
+        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
+        Outcome book = Get(GetObject(app.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla"));
+        EXPECT_EQ(9, book.number) << "the workbook opened: " << book.describe();
+        HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, probe) << "file held, error " << GetLastError();
+        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+    }
+}
+
+TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
+    CleanAddInList clean;
+    testing_support::TempDir dir(L"standin_log");
+    const std::wstring log = dir.file(L"calls.log");
+    Knobs knobs;
+    knobs.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log);
+
+    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    ASSERT_TRUE(app);
+    DWORD processId = ServerProcessId(app.get());
+    Watch(processId);
+    {
+        auto workbooks = GetObject(app.get(), L"Workbooks");
+        Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);
+        auto sheets = GetObject(GetObject(app.get(), L"ActiveWorkbook").get(), L"Sheets");
+        Invoke(sheets.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);
+        Invoke(GetObject(app.get(), L"ActiveWorkbook").get(), L"Close", DISPATCH_METHOD);
+        Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);
+        auto addins = GetObject(app.get(), L"AddIns");
+        Invoke(addins.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1"));
+        Put(app.get(), L"WindowState", CallArgs().number(excel_standin::xlMinimized));
+        Put(app.get(), L"DisplayAlerts", CallArgs().boolean(false));
+        auto book = GetObject(app.get(), L"ActiveWorkbook");
+        Invoke(book.get(), L"Close", DISPATCH_METHOD);
+        Invoke(book.get(), L"Close", DISPATCH_METHOD);
+        Invoke(app.get(), L"Quit", DISPATCH_METHOD);
+    }
+    EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+    const wchar_t* expected[] = {
+        L"Start",
+        L"Create Application",
+        L"Application.Hwnd",
+        L"Application.Workbooks",
+        L"Workbooks.Add",
+        L"Application.ActiveWorkbook",
+        L"Workbook.Sheets",
+        L"Sheets.Add",
+        L"Application.ActiveWorkbook",
+        L"Prompt \"Do you want to save the changes you made to 'Book1'?\"",
+        L"Workbook.Close",
+        L"Workbooks.Add",
+        L"Application.AddIns",
+        L"AddIns(\"Ferrolin 1.1\") -> Error 9",
+        L"Application.WindowState=-4140",
+        L"Application.DisplayAlerts=False",
+        L"Application.ActiveWorkbook",
+        L"Workbook.Close",
+        L"Workbook.Close -> Error 0x80010108",
+        L"Application.Quit",
+        L"End Quit",
+    };
+    auto lines = LogOf(ReadLines(log), processId);
+    ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size()) << Join(lines);
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Narrow(expected[i]), Narrow(lines[i])) << "line " << i + 1;
+}
+
+TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
+    testing_support::TempDir dir(L"standin_links");
+    const std::wstring urls = dir.file(L"urls.log");
+    const std::wstring recorder = ProgramBeside(L"url_recorder.exe");
+    const std::wstring mailCommand = L"mailto\\shell\\open\\command";
+    const std::wstring previous = TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""));
+    ASSERT_EQ(0, RunProgram(recorder, L"/Register \"" + urls + L"\""));
+    EXPECT_EQ(Narrow(L"\"" + recorder + L"\" /Log \"" + urls + L"\" \"%1\""),
+              Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))));
+    struct Unregister {
+        std::wstring recorder;
+        ~Unregister() { RunProgram(recorder, L"/Unregister"); }
+    } unregister{recorder};
+
+    auto app = CreateByProgId(L"Excel.Application");
+    ASSERT_TRUE(app);
+    DWORD processId = ServerProcessId(app.get());
+    Watch(processId);
+    auto book = Invoke(GetObject(app.get(), L"Workbooks").get(), excel_standin::kDispidAdd, DISPATCH_METHOD).object();
+    auto sheet = Invoke(GetObject(book.get(), L"Sheets").get(), excel_standin::kDispidAdd, DISPATCH_METHOD).object();
+    ASSERT_TRUE(sheet);
+    auto range = GetObject(sheet.get(), L"Range", CallArgs().text(L"A1"));
+    ASSERT_TRUE(Put(range.get(), L"value", CallArgs().text(L"someone@example.com")).ok());
+    auto hyperlinks = GetObject(sheet.get(), L"Hyperlinks");
+
+    struct Case {
+        const char* name;
+        std::wstring address;
+        bool opens;
+    } cases[] = {
+        {"mailto", L"mailto:someone@example.com", true},
+        {"http", L"http://www.example.com/ferrolin", true},
+        {"unknown protocol", L"nosuchprotocol:abc", false},
+    };
+    long index = 0;
+    for (const Case& c : cases) {
+        Outcome added = Invoke(hyperlinks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD,
+                               CallArgs().object(range.get()).text(c.address).text(L"someone@example.com"));
+        ASSERT_TRUE(added.ok()) << c.name << ": Hyperlinks.Add " << added.describe();
+        EXPECT_EQ(Narrow(c.address), Narrow(Get(added.object().get(), L"Address").text())) << c.name;
+        auto link = Invoke(hyperlinks.get(), excel_standin::kDispidDefault, kGet, CallArgs().number(++index)).object();
+        ASSERT_TRUE(link) << c.name << ": Hyperlinks(" << index << ")";
+        Outcome followed = Invoke(link.get(), L"Follow", DISPATCH_METHOD, CallArgs().boolean(false).boolean(true));
+        if (c.opens) {
+            EXPECT_TRUE(followed.ok()) << c.name << ": " << followed.describe();
+            EXPECT_TRUE(WaitForLine(urls, c.address, 10000)) << c.name << ": not recorded" << Join(ReadLines(urls));
+        } else {
+            EXPECT_EQ(DISP_E_EXCEPTION, followed.hr) << c.name;
+            EXPECT_EQ(1004, followed.number) << c.name;
+        }
+    }
+    EXPECT_EQ(3, Get(hyperlinks.get(), L"Count").number_value());
+
+    // Without any mail program the shell cannot open a mailto: address.
+    ASSERT_EQ(0, RunProgram(recorder, L"/Remove"));
+    auto first = Invoke(hyperlinks.get(), excel_standin::kDispidDefault, kGet, CallArgs().number(1)).object();
+    Outcome noHandler = Invoke(first.get(), L"Follow", DISPATCH_METHOD, CallArgs().boolean(false).boolean(true));
+    EXPECT_EQ(DISP_E_EXCEPTION, noHandler.hr) << "mailto without a handler: " << noHandler.describe();
+
+    Put(app.get(), L"DisplayAlerts", CallArgs().boolean(false));
+    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+
+    ASSERT_EQ(0, RunProgram(recorder, L"/Unregister"));
+    EXPECT_EQ(Narrow(previous), Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))))
+        << "the mail handler before /Register is back after /Unregister";
+}
+
+}  // namespace

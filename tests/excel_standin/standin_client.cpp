@@ -1,0 +1,266 @@
+#include "standin_client.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "excel_standin.h"
+#include "test_support.h"
+
+namespace standin_test {
+
+CallArgs&& CallArgs::text(const std::wstring& value) && {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = VT_BSTR;
+    V_BSTR(v.get()) = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+    items_.push_back(std::move(v));
+    return std::move(*this);
+}
+
+CallArgs&& CallArgs::boolean(bool value) && {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = VT_BOOL;
+    V_BOOL(v.get()) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    items_.push_back(std::move(v));
+    return std::move(*this);
+}
+
+CallArgs&& CallArgs::number(long value) && {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = VT_I4;
+    V_I4(v.get()) = value;
+    items_.push_back(std::move(v));
+    return std::move(*this);
+}
+
+CallArgs&& CallArgs::object(IDispatch* value) && {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = VT_DISPATCH;
+    V_DISPATCH(v.get()) = value;
+    if (value) value->AddRef();
+    items_.push_back(std::move(v));
+    return std::move(*this);
+}
+
+CallArgs&& CallArgs::missing() && {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = VT_ERROR;
+    V_ERROR(v.get()) = DISP_E_PARAMNOTFOUND;
+    items_.push_back(std::move(v));
+    return std::move(*this);
+}
+
+std::wstring Outcome::text() const {
+    ferrolin::unique_variant converted;
+    if (FAILED(VariantChangeType(converted.put(), const_cast<VARIANT*>(value.get()), 0, VT_BSTR))) return L"<?>";
+    return V_BSTR(converted.get()) ? V_BSTR(converted.get()) : L"";
+}
+
+long Outcome::number_value() const {
+    ferrolin::unique_variant converted;
+    if (FAILED(VariantChangeType(converted.put(), const_cast<VARIANT*>(value.get()), 0, VT_I4))) return -99999;
+    return V_I4(converted.get());
+}
+
+bool Outcome::boolean() const { return value.vt() == VT_BOOL && V_BOOL(value.get()) != VARIANT_FALSE; }
+
+ferrolin::com_ptr<IDispatch> Outcome::object() const {
+    if (value.vt() != VT_DISPATCH) return nullptr;
+    return ferrolin::com_ptr<IDispatch>::copy(V_DISPATCH(value.get()));
+}
+
+std::string Outcome::describe() const {
+    char code[16];
+    snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+    std::string text = std::string("hr ") + code;
+    if (hr == DISP_E_EXCEPTION)
+        text += " error " + std::to_string(number) + " \"" + testing_support::Narrow(description) + "\"";
+    return text;
+}
+
+Outcome Invoke(IDispatch* target, DISPID id, WORD flags, CallArgs args) {
+    Outcome outcome;
+    if (!target) {
+        outcome.hr = E_POINTER;
+        return outcome;
+    }
+    auto& items = args.items();
+    std::vector<VARIANT> reversed;
+    for (auto it = items.rbegin(); it != items.rend(); ++it) reversed.push_back(*it->get());
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags & DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &named;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO info = {};
+    UINT argError = 0;
+    outcome.hr = target->Invoke(id, IID_NULL, 1033, flags, &params, outcome.value.put(), &info, &argError);
+    if (outcome.hr == DISP_E_EXCEPTION) {
+        outcome.number = info.scode ? info.scode & 0xFFFF : info.wCode;
+        outcome.description = info.bstrDescription ? info.bstrDescription : L"";
+    }
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    return outcome;
+}
+
+Outcome Invoke(IDispatch* target, const wchar_t* name, WORD flags, CallArgs args) {
+    if (!target) return Invoke(target, DISPID_UNKNOWN, flags, std::move(args));
+    std::wstring copy = name;
+    LPOLESTR names[] = {&copy[0]};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = target->GetIDsOfNames(IID_NULL, names, 1, 1033, &id);
+    if (FAILED(hr)) {
+        Outcome outcome;
+        outcome.hr = hr;
+        return outcome;
+    }
+    return Invoke(target, id, flags, std::move(args));
+}
+
+Outcome Put(IDispatch* target, const wchar_t* name, CallArgs value) {
+    return Invoke(target, name, DISPATCH_PROPERTYPUT, std::move(value));
+}
+
+Outcome PutId(IDispatch* target, DISPID id, CallArgs value) {
+    return Invoke(target, id, DISPATCH_PROPERTYPUT, std::move(value));
+}
+
+ferrolin::com_ptr<IDispatch> GetObject(IDispatch* target, const wchar_t* name, CallArgs args) {
+    return Get(target, name, std::move(args)).object();
+}
+
+ferrolin::com_ptr<IDispatch> CreateByClsid(const CLSID& clsid, HRESULT* hr) {
+    ferrolin::com_ptr<IDispatch> object;
+    HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.put_void());
+    if (hr) *hr = result;
+    return object;
+}
+
+ferrolin::com_ptr<IDispatch> CreateByProgId(const wchar_t* progId, HRESULT* hr) {
+    CLSID clsid = {};
+    HRESULT result = CLSIDFromProgID(progId, &clsid);
+    if (FAILED(result)) {
+        if (hr) *hr = result;
+        return nullptr;
+    }
+    return CreateByClsid(clsid, hr);
+}
+
+HWND ServerWindow(IDispatch* application) {
+    Outcome hwnd = Get(application, L"Hwnd");
+    if (!hwnd.ok()) return nullptr;
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(hwnd.number_value()));
+}
+
+DWORD ServerProcessId(IDispatch* application) {
+    HWND window = ServerWindow(application);
+    DWORD processId = 0;
+    if (window) GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+bool WaitForExit(DWORD processId, DWORD milliseconds) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process) return true;   // gone already
+    DWORD waited = WaitForSingleObject(process, milliseconds);
+    CloseHandle(process);
+    return waited == WAIT_OBJECT_0;
+}
+
+bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
+
+std::wstring ProgramBeside(const wchar_t* fileName) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    folder.erase(folder.find_last_of(L'\\'));
+    return folder + L"\\" + fileName;
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    ferrolin::unique_handle processHandle(process.hProcess);
+    ferrolin::unique_handle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+namespace {
+void DeleteKeyTree(const std::wstring& path) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+}
+
+void ClearAddInList() {
+    DeleteKeyTree(std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey);
+    DeleteKeyTree(std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey);
+}
+}  // namespace
+
+Knobs::Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
+Knobs::~Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
+
+Knobs& Knobs::text(const wchar_t* name, const std::wstring& value) {
+    std::vector<BYTE> bytes = testing_support::Utf16Bytes(value);
+    bytes.push_back(0);
+    bytes.push_back(0);
+    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_SZ, bytes);
+    return *this;
+}
+
+Knobs& Knobs::number(const wchar_t* name, DWORD value) {
+    std::vector<BYTE> bytes(reinterpret_cast<BYTE*>(&value), reinterpret_cast<BYTE*>(&value) + sizeof(value));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_DWORD, bytes);
+    return *this;
+}
+
+CleanAddInList::CleanAddInList() { ClearAddInList(); }
+CleanAddInList::~CleanAddInList() { ClearAddInList(); }
+
+std::vector<std::wstring> ReadLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lines;
+    ferrolin::unique_handle owned(file);
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    std::wstring text(bytes.size(), L'\0');
+    int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                     static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(length > 0 ? length : 0));
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId) {
+    const std::wstring prefix = std::to_wstring(processId) + L" ";
+    std::vector<std::wstring> own;
+    for (const std::wstring& line : lines)
+        if (line.compare(0, prefix.size(), prefix) == 0) own.push_back(line.substr(prefix.size()));
+    return own;
+}
+
+}  // namespace standin_test

@@ -1,0 +1,94 @@
+// A late-bound client of the stand-in for its tests: calls by name or dispatch id through
+// IDispatch, the stand-in's processes, knobs and log.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+#include "handles.h"
+
+namespace standin_test {
+
+// Positional arguments, first argument first.
+class CallArgs {
+public:
+    CallArgs&& text(const std::wstring& value) &&;
+    CallArgs&& boolean(bool value) &&;
+    CallArgs&& number(long value) &&;
+    CallArgs&& object(IDispatch* value) &&;
+    CallArgs&& missing() &&;
+    std::vector<ferrolin::unique_variant>& items() { return items_; }
+
+private:
+    std::vector<ferrolin::unique_variant> items_;
+};
+
+struct Outcome {
+    HRESULT hr = E_FAIL;
+    long number = 0;              // scode - 0x800A0000 of a DISP_E_EXCEPTION
+    std::wstring description;     // of a DISP_E_EXCEPTION
+    ferrolin::unique_variant value;
+
+    bool ok() const { return SUCCEEDED(hr); }
+    std::wstring text() const;
+    long number_value() const;
+    bool boolean() const;
+    ferrolin::com_ptr<IDispatch> object() const;
+    std::string describe() const;   // for failure messages
+};
+
+const WORD kGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;   // as VB calls
+
+Outcome Invoke(IDispatch* target, DISPID id, WORD flags, CallArgs args = {});
+Outcome Invoke(IDispatch* target, const wchar_t* name, WORD flags, CallArgs args = {});
+inline Outcome Get(IDispatch* target, const wchar_t* name, CallArgs args = {}) {
+    return Invoke(target, name, kGet, std::move(args));
+}
+Outcome Put(IDispatch* target, const wchar_t* name, CallArgs value);
+Outcome PutId(IDispatch* target, DISPID id, CallArgs value);
+// Get that must give an object; nullptr (with the outcome in `failure`) otherwise.
+ferrolin::com_ptr<IDispatch> GetObject(IDispatch* target, const wchar_t* name, CallArgs args = {});
+
+ferrolin::com_ptr<IDispatch> CreateByClsid(const CLSID& clsid, HRESULT* hr = nullptr);
+ferrolin::com_ptr<IDispatch> CreateByProgId(const wchar_t* progId, HRESULT* hr = nullptr);
+
+// The process behind an application object, through its main window.
+DWORD ServerProcessId(IDispatch* application);
+HWND ServerWindow(IDispatch* application);
+// Whether the process ended within the time given.
+bool WaitForExit(DWORD processId, DWORD milliseconds);
+bool IsRunning(DWORD processId);
+
+// Programs of this folder, beside the test program.
+std::wstring ProgramBeside(const wchar_t* fileName);
+// Runs a program with arguments and returns its exit code (-1 when it could not run or hung).
+int RunProgram(const std::wstring& program, const std::wstring& arguments);
+
+// Sets the stand-in's knobs for the instances started in its lifetime; removes them after.
+class Knobs {
+public:
+    Knobs();
+    ~Knobs();
+    Knobs(const Knobs&) = delete;
+    Knobs& operator=(const Knobs&) = delete;
+    Knobs& text(const wchar_t* name, const std::wstring& value);
+    Knobs& number(const wchar_t* name, DWORD value);
+};
+
+// Clears Excel's add-in list in the registry (the stand-in's 16.0 keys) before and after.
+class CleanAddInList {
+public:
+    CleanAddInList();
+    ~CleanAddInList();
+    CleanAddInList(const CleanAddInList&) = delete;
+    CleanAddInList& operator=(const CleanAddInList&) = delete;
+};
+
+std::vector<std::wstring> ReadLines(const std::wstring& path);
+// Log lines of one process, without the process id.
+std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId);
+
+}  // namespace standin_test

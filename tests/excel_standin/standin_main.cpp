@@ -1,0 +1,270 @@
+// excel_standin.exe: registration, the class factories and the instance's lifetime.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "excel_objects.h"
+#include "excel_standin.h"
+#include "standin_instance.h"
+
+namespace excel_standin {
+
+namespace {
+
+const UINT kMsgLastRelease = WM_APP + 1;
+const UINT kMsgRevoke = WM_APP + 2;
+const UINT_PTR kIdleTimer = 1;
+const UINT_PTR kQuitTimer = 2;
+const UINT kQuitGraceMs = 300;
+
+LONG g_objects = 0;   // live objects handed to clients, and server locks
+ULONGLONG g_lastCall = 0;
+DWORD g_applicationCookie = 0;
+DWORD g_globalCookie = 0;
+
+void RevokeFactories() {
+    if (g_applicationCookie) CoRevokeClassObject(std::exchange(g_applicationCookie, 0));
+    if (g_globalCookie) CoRevokeClassObject(std::exchange(g_globalCookie, 0));
+}
+
+void PostToWindow(UINT message) {
+    if (HWND window = TheInstance().window) PostMessageW(window, message, 0, 0);
+}
+
+class ClassFactory : public IClassFactory {
+public:
+    ClassFactory(const wchar_t* name, DispatchObject* (*make)()) : name_(name), make_(make) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the process.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        NoteCall();
+        Log(std::wstring(L"Create ") + name_);
+        DispatchObject* object = make_();
+        HRESULT hr = object->QueryInterface(riid, out);
+        object->Release();
+        // One creation per process, whichever class it was.
+        PostToWindow(kMsgRevoke);
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) ObjectCreated(); else ObjectDestroyed();
+        return S_OK;
+    }
+
+private:
+    const wchar_t* name_;
+    DispatchObject* (*make_)();
+};
+
+ClassFactory g_applicationFactory(L"Application", NewApplication);
+ClassFactory g_globalFactory(L"Global", NewGlobal);
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Instance& instance = TheInstance();
+    switch (message) {
+    case WM_CLOSE:
+        // The user closes Excel: it asks about unsaved work and ends.
+        if (!instance.ending) {
+            RevokeFactories();
+            CloseAllWorkbooks();
+            EndInstance(L"Closed");
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kQuitTimer) {
+            EndInstance(L"Quit");
+        } else if (wParam == kIdleTimer && !instance.quitting && !IsShown() &&
+                   GetTickCount64() - g_lastCall >= 1000ULL * instance.knobs.idleSeconds) {
+            EndInstance(L"Idle");
+        }
+        return 0;
+    case kMsgLastRelease:
+        if (g_objects == 0) {
+            if (instance.quitting) EndInstance(L"Quit");
+            else if (!IsShown()) EndInstance(L"Released");
+        }
+        return 0;
+    case kMsgRevoke:
+        RevokeFactories();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Registration -----------------------------------------------------------------------------
+
+const wchar_t kClasses[] = L"Software\\Classes\\";
+
+bool SetDefault(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& data) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+std::wstring ServerCommand() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring command(path, length);
+    if (command.find(L' ') != std::wstring::npos) command = L"\"" + command + L"\"";
+    return command;
+}
+
+bool WriteClasses(HKEY root) {
+    const std::wstring base = kClasses;
+    const std::wstring application = base + L"CLSID\\" + kApplicationClsid;
+    const std::wstring global = base + L"CLSID\\" + kGlobalClsid;
+    const std::wstring server = ServerCommand();
+    bool ok = SetDefault(root, application, nullptr, L"Microsoft Excel Application") &&
+              SetDefault(root, application + L"\\LocalServer32", nullptr, server) &&
+              SetDefault(root, application + L"\\ProgID", nullptr, kVersionedProgId) &&
+              SetDefault(root, application + L"\\VersionIndependentProgID", nullptr, kProgId) &&
+              SetDefault(root, global, nullptr, L"Microsoft Excel Global") &&
+              SetDefault(root, global + L"\\LocalServer32", nullptr, server);
+    for (const wchar_t* progId : {kProgId, kVersionedProgId}) {
+        ok = ok && SetDefault(root, base + progId, nullptr, L"Microsoft Excel Application") &&
+             SetDefault(root, base + progId + L"\\CLSID", nullptr, kApplicationClsid);
+    }
+    return ok && SetDefault(root, base + kProgId + L"\\CurVer", nullptr, kVersionedProgId);
+}
+
+void DeleteClasses(HKEY root) {
+    const std::wstring base = kClasses;
+    for (std::wstring key : {base + L"CLSID\\" + kApplicationClsid, base + L"CLSID\\" + kGlobalClsid,
+                             base + kProgId, base + kVersionedProgId}) {
+        RegDeleteTreeW(root, key.c_str());
+        RegDeleteKeyW(root, key.c_str());
+    }
+}
+
+// Whether COM sees what was written: HKEY_CLASSES_ROOT shows the server command.
+bool ClassesRootShowsServer() {
+    HKEY key = nullptr;
+    std::wstring path = std::wstring(L"CLSID\\") + kApplicationClsid + L"\\LocalServer32";
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    wchar_t data[MAX_PATH + 4] = L"";
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && ServerCommand() == data;
+}
+
+int RegisterServer() {
+    if (!WriteClasses(HKEY_CURRENT_USER)) return 1;
+    if (ClassesRootShowsServer()) return 0;
+    // Wine keeps HKEY_CLASSES_ROOT to the machine's classes.
+    return WriteClasses(HKEY_LOCAL_MACHINE) && ClassesRootShowsServer() ? 0 : 1;
+}
+
+int UnregisterServer() {
+    DeleteClasses(HKEY_CURRENT_USER);
+    DeleteClasses(HKEY_LOCAL_MACHINE);
+    return 0;
+}
+
+// Server -----------------------------------------------------------------------------------
+
+int RunServer(HINSTANCE module) {
+    ferrolin::com_apartment apartment(COINIT_APARTMENTTHREADED);
+    if (FAILED(apartment.result())) return 1;
+    ReadKnobs();
+    Log(L"Start");
+    g_lastCall = GetTickCount64();
+    CreateMainWindow(module, MainWindowProc);
+    if (!TheInstance().window) return 1;
+    LoadAddInList();
+    SetTimer(TheInstance().window, kIdleTimer, 1000, nullptr);
+    if (FAILED(CoRegisterClassObject(kClsidApplication, &g_applicationFactory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                     &g_applicationCookie)) ||
+        FAILED(CoRegisterClassObject(kClsidGlobal, &g_globalFactory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                     &g_globalCookie))) {
+        RevokeFactories();
+        return 1;
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    RevokeFactories();
+    return 0;
+}
+
+}  // namespace
+
+// Lifetime ---------------------------------------------------------------------------------
+
+void NoteCall() { g_lastCall = GetTickCount64(); }
+
+void ObjectCreated() { ++g_objects; }
+
+void ObjectDestroyed() {
+    if (--g_objects == 0) PostToWindow(kMsgLastRelease);
+}
+
+void BeginQuit() {
+    Instance& instance = TheInstance();
+    if (instance.quitting) return;
+    instance.quitting = true;
+    RevokeFactories();
+    CloseAllWorkbooks();
+    Show(false);
+    // The process ends once the answer to this call is on its way.
+    SetTimer(instance.window, kQuitTimer, kQuitGraceMs, nullptr);
+}
+
+void EndInstance(const wchar_t* reason) {
+    Instance& instance = TheInstance();
+    if (instance.ending) return;
+    instance.ending = true;
+    RevokeFactories();
+    // Files are let go without questions: nobody is left to answer them.
+    for (const auto& book : instance.workbooks) {
+        book->open = false;
+        book->file.reset();
+    }
+    instance.workbooks.clear();
+    Log(std::wstring(L"End ") + reason);
+    if (instance.window) {
+        HWND window = std::exchange(instance.window, nullptr);
+        KillTimer(window, kIdleTimer);
+        KillTimer(window, kQuitTimer);
+        DestroyWindow(window);
+    }
+    PostQuitMessage(0);
+}
+
+}  // namespace excel_standin
+
+int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring option = argv && count > 1 ? argv[1] : L"";
+    LocalFree(argv);
+    if (!option.empty() && (option[0] == L'/' || option[0] == L'-')) option.erase(0, 1);
+    if (_wcsicmp(option.c_str(), L"RegServer") == 0) return excel_standin::RegisterServer();
+    if (_wcsicmp(option.c_str(), L"UnregServer") == 0) return excel_standin::UnregisterServer();
+    return excel_standin::RunServer(module);
+}
