@@ -93,4 +93,54 @@ inline constexpr wchar_t kMsgCantSendMail[] = L"Can't send mail.";
 inline constexpr wchar_t kMsgConfirmCancel[] =
     L"Are you sure that you want to cancel the installation?";
 
+// Setup: the maker's addresses (terms page links)
+inline constexpr wchar_t kSupportMail[] = L"support@orvicta.example";
+inline constexpr wchar_t kMakerWebAddress[] = L"https://www.orvicta.example/";
+
+// Setup: captions of the wizard pages' controls
+inline constexpr wchar_t kCaptionBack[] = L"<< Back";
+inline constexpr wchar_t kCaptionNext[] = L"Next >>";
+inline constexpr wchar_t kCaptionNextDestination[] = L"Next >>     ";
+inline constexpr wchar_t kCaptionAbort[] = L"Abort";
+inline constexpr wchar_t kCaptionEndButton[] = L"End";
+inline constexpr wchar_t kCaptionBrowse[] = L"Browse....";
+inline constexpr wchar_t kLabelStarting[] = L"Starting installation process.............";
+inline constexpr wchar_t kLabelConditions[] = L"Conditions for Use - Huebrook 1.0";
+inline constexpr wchar_t kLabelAgree[] = L"I agree with the above terms and conditions";
+inline constexpr wchar_t kLabelWhere[] = L" Where do you like to install Ferrolin:";
+inline constexpr wchar_t kLabelCopying[] = L"Copying file of Installation............";
+inline constexpr wchar_t kLabelAddToExcel[] = L"Add to Microsoft Excel the Add-in ...";
+inline constexpr wchar_t kLabelDeleteFiles[] = L"Delete files copy.......";
+inline constexpr wchar_t kLabelFinished[] = L"Succesfully installation Ferrolin";
+
+// Setup: the conditions of use shown on the terms page
+inline constexpr wchar_t kConditionsOfUse[] =
+    L"This copy of Ferrolin is licensed to you for your own use only, on the computers you work "
+    L"with yourself. You may not copy, "
+    L"distribute, lend, rent or sell the program, its files or any part of them, and you may "
+    L"not pass screenshots, descriptions of its workings or any other related information on "
+    L"to third parties without the prior consent of the maker. To ask for that consent, write "
+    L"to support@orvicta.example.\r\n"
+    L"\r\n"
+    L"FERROLIN - DISCLAIMER\r\n"
+    L"Ferrolin is provided \"as is\", without warranty of any kind, express or implied, "
+    L"including but not limited to the warranties of merchantability, fitness for a "
+    L"particular purpose and freedom from errors. In no event shall the maker be liable for "
+    L"any loss or damage of any kind, direct or indirect, that arises from the use of the "
+    L"functions of Ferrolin, from the results of their calculations, or from viruses or other "
+    L"harmful code that may reach your computer together with it. You alone are responsible "
+    L"for checking every result before you rely on it, and for keeping copies of your "
+    L"workbooks and data. The maker may change, extend or withdraw any function of Ferrolin "
+    L"at any time and without notice, and gives no undertaking to correct errors.\r\n"
+    L"\r\n"
+    L"Problems, suggestions and comments are always welcome. Please send them to "
+    L"support@orvicta.example, and tell us which version of Ferrolin and of Microsoft Excel "
+    L"you use and what you were doing when the problem appeared. Every message is read and "
+    L"answered as soon as possible.\r\n"
+    L"\r\n"
+    L"Microsoft and Excel are registered trademarks of Microsoft Corporation in the United "
+    L"States and other countries.\r\n"
+    L"Ferrolin and Orvicta are trademarks of their owner; all other names are the property of "
+    L"their respective owners.";
+
 }  // namespace ferrolin

@@ -1,0 +1,42 @@
+// The setup program's dialogue with Excel through its automation interface: taking the
+// add-in out of Excel before its files are replaced, adding and installing it at the end,
+// proposing the default destination folder, and opening a mail to the maker.
+#pragma once
+
+#include <string>
+
+#include "form.h"
+
+namespace ferrolin {
+
+// Excel's identities.
+inline constexpr CLSID kClsidExcelApplication = {
+    0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr CLSID kClsidExcelGlobal = {
+    0x00020812, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr wchar_t kExcelProgId[] = L"Excel.application";
+
+// Excel's constants.
+inline constexpr long xlMinimized = -4140;
+inline constexpr long xlMaximized = -4137;
+
+// Takes the add-in "Ferrolin 1.1" out of Excel's installed add-ins, closes that Excel
+// instance, unloads the terms page and shows the next page modally; returns only after
+// the next page was closed. Every Excel step's failure is skipped.
+void prcRemoveFromExcel(Form& nextPage);
+
+// Adds the installed add-in workbook (the install record's folder, the title, ".xla") to
+// Excel's add-in list, installs it, leaves Excel open, visible and maximised, shows the
+// final message and ends the program. A failure up to the installation is not handled
+// here: it stops the program with its message.
+[[noreturn]] void prcAddToExcel(const std::wstring& title);
+
+// Excel's add-in library folder (trimmed) when it exists, otherwise "C:\Ferrolin".
+// Failures pass to the caller.
+std::wstring GetDefaultFolder();
+
+// Opens a new mail message to the address by following a "mailto:" hyperlink in a
+// scratch Excel workbook; "Can't send mail." when any step fails.
+void prcSendMail(const std::wstring& address);
+
+}  // namespace ferrolin

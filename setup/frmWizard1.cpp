@@ -1,0 +1,32 @@
+#include "frmWizard1.h"
+
+#include "controls.h"
+#include "names.h"
+#include "resource.h"
+#include "run_state.h"
+
+namespace ferrolin {
+
+FrmWizard1 frmWizard1;
+
+FrmWizard1::FrmWizard1() : Form(kCaptionDestination, 6960, 3135) {}
+
+void FrmWizard1::CreateControls() {
+    AddPicture(ctl::Picture1, IDB_SIDE, {240, 300, 1440, 1680});
+    AddFrame(ctl::Frame1, L"", {120, 90, 1680, 2010});
+    AddLabel(ctl::Label1, kLabelWhere, {1980, 360, 4800, 285});
+    AddTextBox(ctl::txtPathdefault, L"", {1980, 720, 3600, 330});
+    AddButton(ctl::Command4, kCaptionBrowse, {5700, 705, 1140, 360});
+    AddLabel(ctl::lblCopy, kLabelCopying, {1980, 1320, 4200, 285}, false);
+    AddIcon(ctl::Image1, IDI_SETUP, {6240, 1560, 480, 480});
+    AddLine(ctl::Line1, {120, 2250, 6720, 30});
+    AddButton(ctl::Command1, kCaptionAbort, {2400, 2580, 1335, 375}, false);
+    AddButton(ctl::Command3, kCaptionBack, {3960, 2580, 1335, 375});
+    AddButton(ctl::Command2, kCaptionNextDestination, {5520, 2580, 1335, 375});
+}
+
+bool FrmWizard1::Exit_Install() const {
+    return blnExitInstall;
+}
+
+}  // namespace ferrolin

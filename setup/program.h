@@ -1,0 +1,70 @@
+// The program's own ends and the failures that end it: an immediate end whatever is
+// nested, the message box every page uses, and the stop with a message that a VB program
+// makes when an error reaches no handler.
+#pragma once
+
+#include <windows.h>
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "vb_error.h"
+
+namespace ferrolin {
+
+// Ends the program at once: open windows are discarded, nothing is undone.
+[[noreturn]] void EndProgram();
+
+// A message box owned by the program's active window; the answer is the button's ID.
+int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title);
+
+// The text of the stop message: "Run-time error '<n>':" CR CR description.
+std::wstring RuntimeErrorText(const VbError& error);
+// Shows the stop message (critical icon, OK, title "Orvicta") and ends the program.
+[[noreturn]] void StopWithRuntimeError(const VbError& error);
+
+// Runs an event procedure or the entry procedure: an error that leaves it unhandled stops
+// the program with its message, as in a VB program.
+template <class Procedure>
+void RunProcedure(Procedure&& procedure) {
+    try {
+        std::forward<Procedure>(procedure)();
+    } catch (const VbError& error) {
+        StopWithRuntimeError(error);
+    } catch (const std::bad_alloc&) {
+        StopWithRuntimeError(VbError::OutOfMemory());
+    }
+}
+
+// Steps that run with failures recorded (VB's On Error Resume Next): a failing step is
+// skipped and its error kept as the pending one; a later step asks whether one is pending.
+// Entering the mode (construction) and leaving it (Stop) forget any pending failure.
+class FailuresRecorded {
+public:
+    FailuresRecorded() = default;
+    FailuresRecorded(const FailuresRecorded&) = delete;
+    FailuresRecorded& operator=(const FailuresRecorded&) = delete;
+
+    template <class Step>
+    void Run(Step&& step) {
+        try {
+            std::forward<Step>(step)();
+        } catch (const VbError& error) {
+            pending_ = error;
+            hasPending_ = true;
+        } catch (const std::bad_alloc&) {
+            pending_ = VbError::OutOfMemory();
+            hasPending_ = true;
+        }
+    }
+    bool Pending() const noexcept { return hasPending_; }
+    const VbError& Error() const noexcept { return pending_; }
+    void Stop() noexcept { hasPending_ = false; pending_ = VbError(0, L""); }
+
+private:
+    bool hasPending_ = false;
+    VbError pending_{0, L""};
+};
+
+}  // namespace ferrolin

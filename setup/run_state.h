@@ -1,0 +1,19 @@
+// The setup run state: what one run of the wizard has decided so far. Nothing of it
+// survives the run.
+#pragma once
+
+#include <string>
+
+namespace ferrolin {
+
+// An earlier installation of this version is present: the terms page's Next reinstalls
+// into the recorded folder.
+inline bool blnReinstall = false;
+// The destination folder of this run, trimmed and in upper case.
+inline std::wstring strInstallPath;
+// The earlier add-in workbook cannot be deleted: the destination page's Next stops.
+inline bool blnExitInstall = false;
+// The folder picker was confirmed with Ok at least once in this run; never cleared.
+inline bool blnPathChosen = false;
+
+}  // namespace ferrolin

@@ -1,0 +1,463 @@
+// The Excel integration against the Excel stand-in: taking the add-in out of Excel on a
+// first installation and on a machine where it is installed, adding and installing it
+// (with the workbook opening, not opening, and the file missing), the default folder, and
+// the mail link with and without a mail program. The operations that show pages or end the
+// program run in the test host, driven through its windows; the stand-in's call log shows
+// what reached Excel.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "excel.h"
+#include "excel_standin.h"
+#include "handles.h"
+#include "install_record.h"
+#include "names.h"
+#include "program.h"
+#include "setup_host.h"
+#include "standin_client.h"
+#include "test_support.h"
+#include "uidriver.h"
+
+using namespace ferrolin;
+using testing_support::Narrow;
+
+namespace {
+
+const DWORD kWaitMs = 20000;
+const std::wstring kHost = uidriver::WindowsPath(SETUP_HOST);
+const std::wstring kStandIn = uidriver::WindowsPath(EXCEL_STANDIN);
+const std::wstring kUrlRecorder = uidriver::WindowsPath(URL_RECORDER);
+
+std::string Join(const std::vector<std::wstring>& lines) {
+    std::string out;
+    for (const std::wstring& line : lines) out += "\n  " + Narrow(line);
+    return out;
+}
+
+// The log lines as (process id, event) pairs, in the order written.
+struct Event {
+    DWORD pid;
+    std::wstring text;
+};
+std::vector<Event> Events(const std::wstring& log) {
+    std::vector<Event> events;
+    for (const std::wstring& line : standin_test::ReadLines(log)) {
+        const size_t blank = line.find(L' ');
+        if (blank == std::wstring::npos) continue;
+        events.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), line.substr(blank + 1)});
+    }
+    return events;
+}
+
+// The instances in the order they started.
+std::vector<DWORD> Instances(const std::vector<Event>& events) {
+    std::vector<DWORD> pids;
+    for (const Event& e : events)
+        if (e.text == L"Start") pids.push_back(e.pid);
+    return pids;
+}
+
+std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid) {
+    std::vector<std::wstring> lines;
+    for (const Event& e : events)
+        if (e.pid == pid) lines.push_back(e.text);
+    return lines;
+}
+
+// Whether `expected` occurs in `lines` in this order (other lines may lie between).
+::testing::AssertionResult InOrder(const std::vector<std::wstring>& lines,
+                                   const std::vector<std::wstring>& expected) {
+    size_t at = 0;
+    for (const std::wstring& want : expected) {
+        while (at < lines.size() && lines[at] != want) ++at;
+        if (at == lines.size())
+            return ::testing::AssertionFailure() << "missing, or out of order: " << Narrow(want)
+                                                 << "\nlog:" << Join(lines);
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+size_t Count(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    size_t n = 0;
+    for (const std::wstring& l : lines) n += l == line;
+    return n;
+}
+
+bool WaitForProcessEnd(DWORD pid, DWORD ms) { return standin_test::WaitForExit(pid, ms); }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::wstring RawText(HKEY root, const std::wstring& key, const std::wstring& value) {
+    testing_support::RawValue raw = testing_support::ReadRaw(root, key, value);
+    if (!raw.present) return L"<missing>";
+    std::wstring text(reinterpret_cast<const wchar_t*>(raw.data.data()), raw.data.size() / 2);
+    while (!text.empty() && text.back() == 0) text.pop_back();
+    return text;
+}
+
+const std::wstring kOptionsKey = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey;
+const std::wstring kManagerKey = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey;
+
+class ExcelIntegration : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        registered_ = standin_test::RunProgram(kStandIn, L"/RegServer") == 0;
+    }
+    static void TearDownTestSuite() { standin_test::RunProgram(kStandIn, L"/UnregServer"); }
+
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(apartment_.result()));
+        ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+        knobs_.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log_);
+        knobs_.number(excel_standin::kKnobIdleSeconds, 20);
+    }
+
+    // Every stand-in instance the scenario started has ended; a visible one left open on
+    // purpose is closed as the user would close it.
+    void TearDown() override {
+        for (DWORD pid : Instances(Events(log_))) {
+            if (WaitForProcessEnd(pid, 0)) continue;
+            for (const uidriver::WindowInfo& w : uidriver::TopLevelWindows(pid))
+                if (w.class_name == excel_standin::kMainWindowClass) uidriver::Close(w.hwnd);
+            if (!WaitForProcessEnd(pid, kWaitMs)) {
+                ADD_FAILURE() << "stand-in " << pid << " does not end";
+                if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+                    TerminateProcess(p, 1);
+                    CloseHandle(p);
+                }
+            }
+        }
+        uidriver::EndScenario();
+    }
+
+    // The workbook of an earlier installation, in a folder of its own.
+    std::wstring PlaceWorkbook() {
+        const std::wstring path = folder_.file(std::wstring(kProductTitle) + kWorkbookExt);
+        testing_support::WriteFileBytes(path, "add-in workbook");
+        return path;
+    }
+    void RecordFolder(const std::wstring& folder) {
+        record::WriteStatus(L"True");
+        record::WriteDir(folder);
+    }
+
+    static bool registered_;
+    com_apartment apartment_;
+    testing_support::CleanRecord record_;
+    standin_test::CleanAddInList addIns_;
+    testing_support::TempDir dir_{L"excel_integration"};
+    testing_support::TempDir folder_{L"excel_integration_addin"};
+    std::wstring log_ = dir_.file(L"calls.log");
+    standin_test::Knobs knobs_;
+};
+
+bool ExcelIntegration::registered_ = false;
+
+HWND WaitForPage(const wchar_t* caption, const uidriver::Process& host) {
+    return uidriver::WaitForWindow({caption, L"FerrolinForm", host.id()}, kWaitMs);
+}
+
+}  // namespace
+
+TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
+    uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard1");
+    HWND page = WaitForPage(kCaptionDestination, host);
+    // The terms page is gone; the finishing window is loaded, hidden.
+    EXPECT_EQ(uidriver::FindTopLevel({kCaptionTerms, nullptr, host.id()}), nullptr);
+    HWND finishing = uidriver::FindTopLevel({kCaptionEnd, nullptr, host.id()});
+    ASSERT_NE(finishing, nullptr) << "the finishing window was not loaded";
+    EXPECT_FALSE(uidriver::IsVisible(finishing));
+
+    std::vector<Event> events = Events(log_);
+    ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+    const DWORD first = Instances(events)[0];
+    EXPECT_TRUE(InOrder(LinesOf(events, first),
+                        {L"Create Application", L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\") -> Error 9",
+                         L"Application.DisplayAlerts=False", L"Workbook.Close", L"Application.Quit"}));
+    EXPECT_EQ(Count(LinesOf(events, first), L"AddIn.Installed=False"), 0u);
+    EXPECT_TRUE(WaitForProcessEnd(first, kWaitMs)) << "the first instance was not quit";
+
+    // The page closes without the program ending: Excel is started and quit once more,
+    // and the page is shown a second time.
+    uidriver::Close(page);
+    HWND again = WaitForPage(kCaptionDestination, host);
+    events = Events(log_);
+    ASSERT_EQ(Instances(events).size(), 2u) << Join(standin_test::ReadLines(log_));
+    const DWORD second = Instances(events)[1];
+    const std::vector<std::wstring> lines = LinesOf(events, second);
+    EXPECT_TRUE(InOrder(lines, {L"Create Application", L"Application.DisplayAlerts=False",
+                                L"Application.ActiveWorkbook", L"Application.Quit"}));
+    EXPECT_EQ(Count(lines, L"Workbooks.Add"), 0u) << "the repeat adds no workbook" << Join(lines);
+    EXPECT_EQ(Count(lines, L"Workbook.Close"), 0u) << "a new instance has no active workbook" << Join(lines);
+    EXPECT_TRUE(WaitForProcessEnd(second, kWaitMs));
+
+    uidriver::Close(again);
+    EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    EXPECT_EQ(Instances(Events(log_)).size(), 2u) << "a third instance after the second show";
+}
+
+TEST_F(ExcelIntegration, RemoveTakesAnInstalledAddInOut) {
+    const std::wstring workbook = PlaceWorkbook();
+    testing_support::WriteRaw(HKEY_CURRENT_USER, kOptionsKey, L"OPEN", REG_SZ,
+                              testing_support::Utf16Bytes(L"/R " + Quoted(workbook) + std::wstring(1, L'\0')));
+
+    uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard2");
+    HWND page = WaitForPage(kCaptionAddin, host);
+    std::vector<Event> events = Events(log_);
+    ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+    const DWORD instance = Instances(events)[0];
+    EXPECT_TRUE(InOrder(LinesOf(events, instance),
+                        {L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=False",
+                         L"Application.DisplayAlerts=False", L"Workbook.Close", L"Application.Quit",
+                         L"End Quit"}));
+    EXPECT_TRUE(WaitForProcessEnd(instance, kWaitMs));
+    // Excel keeps the add-in listed, not installed; its file is free again.
+    EXPECT_EQ(RawText(HKEY_CURRENT_USER, kOptionsKey, L"OPEN"), L"<missing>");
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, kManagerKey, workbook).present);
+    EXPECT_TRUE(DeleteFileW(workbook.c_str())) << "the workbook is still held open";
+
+    // Nothing failed: closing the page ends the operation, with no second instance.
+    uidriver::Close(page);
+    EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    EXPECT_EQ(Instances(Events(log_)).size(), 1u);
+}
+
+TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
+    struct Case {
+        const char* name;
+        DWORD installOpensWorkbook;
+        std::vector<std::wstring> afterInstall;  // the calls after the first Installed := True
+        size_t installs;
+    };
+    const Case cases[] = {
+        {"the workbook opens", 1, {L"Workbooks(\"Ferrolin 1.1.xla\")"}, 1},
+        {"the workbook does not open", 0,
+         {L"Workbooks(\"Ferrolin 1.1.xla\") -> Error 9", L"AddIn.Installed=False", L"AddIn.Installed=True",
+          L"AddIn.Installed=True"},
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(log_.c_str());
+        standin_test::CleanAddInList clean;
+        knobs_.number(excel_standin::kKnobInstallOpensWorkbook, c.installOpensWorkbook);
+        const std::wstring workbook = PlaceWorkbook();
+        RecordFolder(folder_.path());
+
+        uidriver::Process host = uidriver::Start(kHost, L"add-to-excel \"Ferrolin 1.1\"");
+        HWND box = uidriver::WaitForMessageBox(kProductName, host.id(), kWaitMs);
+        const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+        EXPECT_EQ(info.text, kMsgInstallFinished);
+        EXPECT_EQ(info.icon, uidriver::IconKind::Information) << uidriver::ToString(info.icon);
+        EXPECT_EQ(info.button_ids, std::vector<int>{IDOK});
+        // The finishing window was hidden before Excel came up.
+        HWND finishing = uidriver::FindTopLevel({kCaptionEnd, nullptr, host.id()});
+        ASSERT_NE(finishing, nullptr);
+        EXPECT_FALSE(uidriver::IsVisible(finishing));
+
+        std::vector<Event> events = Events(log_);
+        ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+        const DWORD excel = Instances(events)[0];
+        std::vector<std::wstring> expected = {
+            L"Create Application", L"Workbooks.Add", L"Application.WindowState=-4140",
+            L"Application.Visible=True", L"Application.WindowState=-4137",
+            L"AddIns.Add(" + Quoted(workbook) + L")", L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=True"};
+        expected.insert(expected.end(), c.afterInstall.begin(), c.afterInstall.end());
+        const std::vector<std::wstring> lines = LinesOf(events, excel);
+        EXPECT_TRUE(InOrder(lines, expected));
+        EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), c.installs) << Join(lines);
+        EXPECT_EQ(Count(lines, L"Application.Quit"), 0u) << "Excel must not be asked to quit";
+
+        uidriver::PressButton(box, IDOK);
+        EXPECT_EQ(host.WaitForExit(kWaitMs), 0u) << "the program did not end after the message";
+        // Excel stays, visible and maximised, with the add-in installed.
+        EXPECT_FALSE(WaitForProcessEnd(excel, 1500)) << "Excel ended with the setup program";
+        HWND main = nullptr;
+        for (const uidriver::WindowInfo& w : uidriver::TopLevelWindows(excel))
+            if (w.class_name == excel_standin::kMainWindowClass) main = w.hwnd;
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(IsWindowVisible(main));
+        EXPECT_TRUE(IsZoomed(main)) << "not maximised";
+        EXPECT_EQ(RawText(HKEY_CURRENT_USER, kOptionsKey, L"OPEN"), L"/R " + Quoted(workbook));
+        uidriver::Close(main);
+        EXPECT_TRUE(WaitForProcessEnd(excel, kWaitMs));
+    }
+}
+
+TEST_F(ExcelIntegration, AddWithoutTheWorkbookStopsTheProgram) {
+    RecordFolder(folder_.path());  // the folder holds no workbook
+    uidriver::Process host = uidriver::Start(kHost, L"add-to-excel \"Ferrolin 1.1\"");
+    HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+    const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+    EXPECT_EQ(info.text.rfind(L"Run-time error '1004':\r\r", 0), 0u) << Narrow(info.text);
+    EXPECT_GT(info.text.size(), std::wstring(L"Run-time error '1004':\r\r").size()) << "no description";
+    EXPECT_EQ(info.icon, uidriver::IconKind::Error) << uidriver::ToString(info.icon);
+    EXPECT_EQ(info.button_ids, std::vector<int>{IDOK});
+    const std::vector<Event> events = Events(log_);
+    ASSERT_EQ(Instances(events).size(), 1u);
+    const std::vector<std::wstring> lines = LinesOf(events, Instances(events)[0]);
+    EXPECT_TRUE(InOrder(lines, {L"AddIns.Add(" + Quoted(folder_.file(L"Ferrolin 1.1.xla")) + L") -> Error 1004"}));
+    EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), 0u) << Join(lines);
+
+    uidriver::PressButton(box, IDOK);
+    EXPECT_EQ(host.WaitForExit(kWaitMs), 0u);
+    EXPECT_EQ(uidriver::FindTopLevel({kProductName, L"#32770", host.id()}), nullptr)
+        << "the final message was shown";
+}
+
+TEST_F(ExcelIntegration, DefaultFolder) {
+    testing_support::TempDir library(L"excel_library");
+    struct Case {
+        const char* name;
+        bool setLibraryPath;  // false: the stand-in's own default, never created
+        std::wstring libraryPath;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"library folder present", true, library.path(), library.path()},
+        // Trailing blanks do not change the folder a path names, leading ones do.
+        {"library folder with trailing blanks", true, library.path() + L"  ", library.path()},
+        {"library folder with leading blanks", true, L"  " + library.path(), L"C:\\Ferrolin"},
+        {"library folder missing", true, L"C:\\No Such Folder\\AddIns", L"C:\\Ferrolin"},
+        {"default library folder, not created", false, L"", L"C:\\Ferrolin"},
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(log_.c_str());
+        standin_test::Knobs knobs;
+        knobs.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log_);
+        if (c.setLibraryPath) knobs.text(excel_standin::kKnobLibraryPath, c.libraryPath);
+        std::wstring folder;
+        try {
+            folder = GetDefaultFolder();
+        } catch (const VbError& e) {
+            ADD_FAILURE() << c.name << ": error " << e.number() << " " << Narrow(e.description());
+        }
+        EXPECT_EQ(folder, c.expected) << c.name;
+        const std::vector<Event> events = Events(log_);
+        ASSERT_EQ(Instances(events).size(), 1u) << c.name;
+        const std::vector<std::wstring> lines = LinesOf(events, Instances(events)[0]);
+        EXPECT_TRUE(InOrder(lines, {L"Create Global", L"Global.Application", L"Application.LibraryPath"})) << c.name;
+        EXPECT_EQ(Count(lines, L"Application.Quit"), 0u) << c.name << ": Excel must not be asked to quit";
+        EXPECT_TRUE(WaitForProcessEnd(Instances(events)[0], kWaitMs)) << c.name << ": not released";
+    }
+}
+
+TEST_F(ExcelIntegration, DefaultFolderPassesFailuresOn) {
+    knobs_.text(excel_standin::kKnobFailMember, L"Application.LibraryPath");
+    long number = 0;
+    try {
+        GetDefaultFolder();
+    } catch (const VbError& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 1004);
+}
+
+TEST_F(ExcelIntegration, SendMail) {
+    struct Unregister {
+        ~Unregister() { standin_test::RunProgram(kUrlRecorder, L"/Unregister"); }
+    } unregister;
+    struct Case {
+        const char* name;
+        std::wstring urls;  // where the mail program records what it opens; empty: none
+        bool sent;
+    };
+    const Case cases[] = {
+        {"with a mail program", dir_.file(L"urls.log"), true},
+        {"without a mail program", L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(log_.c_str());
+        ASSERT_EQ(standin_test::RunProgram(kUrlRecorder, c.sent ? L"/Register " + Quoted(c.urls) : L"/Remove"), 0);
+        uidriver::Process host = uidriver::Start(kHost, std::wstring(L"send-mail ") + kSupportMail);
+        if (!c.sent) {
+            HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+            const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+            EXPECT_EQ(info.text, kMsgCantSendMail);
+            EXPECT_EQ(info.icon, uidriver::IconKind::Warning) << uidriver::ToString(info.icon);
+            EXPECT_EQ(info.button_ids, std::vector<int>{IDOK});
+            // Excel has quit before the message.
+            const std::vector<DWORD> instances = Instances(Events(log_));
+            ASSERT_EQ(instances.size(), 1u);
+            EXPECT_TRUE(WaitForProcessEnd(instances[0], kWaitMs));
+            uidriver::PressButton(box, IDOK);
+        }
+        EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned)
+            << "the operation did not return (a message box where none belongs?)";
+        const std::vector<Event> events = Events(log_);
+        ASSERT_EQ(Instances(events).size(), 1u);
+        const std::wstring mailto = std::wstring(L"mailto:") + kSupportMail;
+        const std::vector<std::wstring> lines = LinesOf(events, Instances(events)[0]);
+        EXPECT_TRUE(InOrder(lines, {L"Create Application", L"Workbooks.Add", L"Sheets.Add",
+                                    L"Worksheet.Range(\"A1\")", L"Range.Value=" + Quoted(kSupportMail),
+                                    L"Hyperlinks.Add(<Range>, " + Quoted(mailto) + L", " + Quoted(kSupportMail) + L")",
+                                    L"Application.DisplayAlerts=False", L"Application.Quit"}));
+        EXPECT_TRUE(WaitForProcessEnd(Instances(events)[0], kWaitMs));
+        if (c.sent) {
+            EXPECT_TRUE(InOrder(lines, {L"Hyperlinks(1)", L"Hyperlink.Follow(False, True)"}));
+            // The mail program runs on its own; give it the time to record the address.
+            std::vector<std::wstring> opened;
+            for (int waited = 0; waited < 100 && opened.empty(); ++waited) {
+                Sleep(100);
+                opened = standin_test::ReadLines(c.urls);
+            }
+            EXPECT_EQ(opened, std::vector<std::wstring>{mailto}) << Join(opened);
+        } else {
+            EXPECT_TRUE(InOrder(lines, {L"Hyperlink.Follow(False, True) -> Error 1004"}));
+        }
+    }
+}
+
+TEST_F(ExcelIntegration, WithoutExcel) {
+    ASSERT_EQ(standin_test::RunProgram(kStandIn, L"/UnregServer"), 0);
+    struct Reregister {
+        ~Reregister() { standin_test::RunProgram(kStandIn, L"/RegServer"); }
+    } reregister;
+    RecordFolder(folder_.path());
+    PlaceWorkbook();
+
+    // GetDefaultFolder passes the failure on to its caller.
+    long number = 0;
+    try {
+        GetDefaultFolder();
+    } catch (const VbError& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, 429) << "GetDefaultFolder";
+
+    // prcRemoveFromExcel skips every step and shows the page, twice since steps failed.
+    {
+        SCOPED_TRACE("prcRemoveFromExcel");
+        uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard1");
+        uidriver::Close(WaitForPage(kCaptionDestination, host));
+        uidriver::Close(WaitForPage(kCaptionDestination, host));
+        EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    }
+    // prcSendMail: "Can't send mail.".
+    {
+        SCOPED_TRACE("prcSendMail");
+        uidriver::Process host = uidriver::Start(kHost, std::wstring(L"send-mail ") + kSupportMail);
+        HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+        EXPECT_EQ(uidriver::ReadMessageBox(box).text, kMsgCantSendMail);
+        uidriver::PressButton(box, IDOK);
+        EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
+    }
+    // prcAddToExcel: the program stops with the failure's message.
+    {
+        SCOPED_TRACE("prcAddToExcel");
+        uidriver::Process host = uidriver::Start(kHost, L"add-to-excel \"Ferrolin 1.1\"");
+        HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
+        const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+        EXPECT_EQ(info.text, L"Run-time error '429':\r\rActiveX component can't create object");
+        EXPECT_EQ(info.icon, uidriver::IconKind::Error) << uidriver::ToString(info.icon);
+        uidriver::PressButton(box, IDOK);
+        EXPECT_EQ(host.WaitForExit(kWaitMs), 0u);
+    }
+    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << Join(standin_test::ReadLines(log_));
+}
