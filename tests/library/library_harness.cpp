@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "vb_variant.h"
+
 namespace library_harness {
 
 using ferrolin::com_ptr;
@@ -99,19 +101,9 @@ unique_bstr Bstr(const std::wstring& text) {
 std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
 std::wstring Text(const unique_bstr& b) { return Text(b.get()); }
 
-unique_variant TextVariant(const std::wstring& text) {
-    unique_variant v;
-    V_VT(v.get()) = VT_BSTR;
-    V_BSTR(v.get()) = Bstr(text).release();
-    return v;
-}
+unique_variant TextVariant(const std::wstring& text) { return ferrolin::MakeText(text); }
 
-unique_variant LongVariant(long value) {
-    unique_variant v;
-    V_VT(v.get()) = VT_I4;
-    V_I4(v.get()) = value;
-    return v;
-}
+unique_variant LongVariant(long value) { return ferrolin::MakeLong(value); }
 
 unique_variant ShortVariant(short value) {
     unique_variant v;

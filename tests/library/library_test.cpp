@@ -69,25 +69,9 @@ unique_variant Bytes(std::vector<BYTE> bytes) {
     return v;
 }
 
-unique_variant Of(VARTYPE vt) {
-    unique_variant v;
-    V_VT(v.get()) = vt;
-    return v;
-}
-
-unique_variant Double(double d) {
-    unique_variant v;
-    V_VT(v.get()) = VT_R8;
-    V_R8(v.get()) = d;
-    return v;
-}
-
-unique_variant Bool(bool b) {
-    unique_variant v;
-    V_VT(v.get()) = VT_BOOL;
-    V_BOOL(v.get()) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
+using testing_support::Bool;
+using testing_support::Double;
+using testing_support::Of;
 
 std::string Bounds(SAFEARRAY* a) {
     if (!a) return "NULL";
