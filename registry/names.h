@@ -39,6 +39,8 @@ inline constexpr wchar_t kMsgCantRegisterAddin[] = L"Can't register Addin.";
 inline constexpr wchar_t kUninstaller10[] = L"UFR10";
 inline constexpr wchar_t kUninstaller11[] = L"UFR11";
 inline constexpr wchar_t kUninstallWaitText[] = L"... Uninstalling Ferrolin, please wait.";
+inline constexpr wchar_t kWaitWindowClass[] = L"usfFR";           // class of UFR11's wait window
+inline constexpr wchar_t kWaitWindowFont[] = L"Arial";
 inline constexpr wchar_t kMsgUninstallPathNotFound[] =
     L"Uninstall path wasn't found.\rPlease remove it manually.";
 

@@ -11,3 +11,4 @@ trap '"$root/scripts/wine-prefix.sh" stop "$prefix"' EXIT
 export FERROLIN_WINEPREFIX="$prefix"
 cd "$build"
 "$root/scripts/wine-run.sh" bench/registry_bench.exe
+"$root/scripts/wine-run.sh" tests/library/library_bench.exe

@@ -45,7 +45,8 @@
 //   Workbooks called with "Book1", Hyperlinks(1) as Hyperlinks called with 1 (VBScript, VB).
 //   A method called with too many arguments fails with DISP_E_BADPARAMCOUNT and does nothing.
 //   Pinned dispatch ids: 0xB5 Add (AddIns, Workbooks, Sheets, Hyperlinks), 0x226 Installed,
-//   0 the default member (Item of the collections, Value of Range, Name of Application).
+//   0 the default member (Item of the collections, Value of Range, Application of Global, Name
+//   of the other objects).
 //   Every object has Application and Parent.
 //   Application  Name (default), Version, Workbooks, AddIns, Visible get/put, WindowState
 //                get/put, DisplayAlerts get/put, ActiveWorkbook (Nothing when none), ActiveSheet,

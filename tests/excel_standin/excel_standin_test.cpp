@@ -639,7 +639,11 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     testing_support::TempDir dir(L"standin_links");
     const std::wstring urls = dir.file(L"urls.log");
     const std::wstring recorder = ProgramBeside(L"url_recorder.exe");
+    const std::wstring mailCommand = L"mailto\\shell\\open\\command";
+    const std::wstring previous = TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""));
     ASSERT_EQ(0, RunProgram(recorder, L"/Register \"" + urls + L"\""));
+    EXPECT_EQ(Narrow(L"\"" + recorder + L"\" /Log \"" + urls + L"\" \"%1\""),
+              Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))));
     struct Unregister {
         std::wstring recorder;
         ~Unregister() { RunProgram(recorder, L"/Unregister"); }
@@ -695,8 +699,8 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
 
     ASSERT_EQ(0, RunProgram(recorder, L"/Unregister"));
-    auto restored = testing_support::ReadRaw(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", L"");
-    EXPECT_EQ(std::wstring::npos, TextOf(restored).find(L"url_recorder")) << "handler left after /Unregister";
+    EXPECT_EQ(Narrow(previous), Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))))
+        << "the mail handler before /Register is back after /Unregister";
 }
 
 }  // namespace

@@ -34,25 +34,9 @@ std::wstring TextOf(const unique_variant& v) {
     return v.vt() == VT_BSTR ? std::wstring(V_BSTR(v.get()), SysStringLen(V_BSTR(v.get()))) : L"<not text>";
 }
 
-unique_variant Null() {
-    unique_variant v;
-    V_VT(v.get()) = VT_NULL;
-    return v;
-}
-
-unique_variant Double(double d) {
-    unique_variant v;
-    V_VT(v.get()) = VT_R8;
-    V_R8(v.get()) = d;
-    return v;
-}
-
-unique_variant Bool(bool b) {
-    unique_variant v;
-    V_VT(v.get()) = VT_BOOL;
-    V_BOOL(v.get()) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
+using testing_support::Bool;
+using testing_support::Double;
+unique_variant Null() { return testing_support::Of(VT_NULL); }
 
 }  // namespace
 

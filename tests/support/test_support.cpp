@@ -37,6 +37,24 @@ ScratchKey::~ScratchKey() {
 CleanRecord::CleanRecord() { DeleteRecord(); }
 CleanRecord::~CleanRecord() { DeleteRecord(); }
 
+ferrolin::unique_variant Of(VARTYPE vt) {
+    ferrolin::unique_variant v;
+    V_VT(v.get()) = vt;
+    return v;
+}
+
+ferrolin::unique_variant Double(double value) {
+    ferrolin::unique_variant v = Of(VT_R8);
+    V_R8(v.get()) = value;
+    return v;
+}
+
+ferrolin::unique_variant Bool(bool value) {
+    ferrolin::unique_variant v = Of(VT_BOOL);
+    V_BOOL(v.get()) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
 RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value) {
     RawValue raw;
     HKEY k = nullptr;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "handles.h"
+
 namespace testing_support {
 
 // A key of its own under HKCU\Software\FerrolinTests, removed with everything below it
@@ -43,6 +45,12 @@ RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value);
 bool KeyExists(HKEY root, const std::wstring& key);
 void WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
               const std::vector<BYTE>& data);
+
+// Variants of the kinds the tests hand to the layer and the library (texts, longs and
+// byte arrays: ferrolin::MakeText, MakeLong, MakeBytes).
+ferrolin::unique_variant Of(VARTYPE vt);  // a variant of that type with zero contents
+ferrolin::unique_variant Double(double value);
+ferrolin::unique_variant Bool(bool value);
 
 // The UTF-16LE bytes of a text, as stored in binary text form.
 std::vector<BYTE> Utf16Bytes(const std::wstring& text);

@@ -28,6 +28,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -137,6 +138,7 @@ void Close(HWND window);      // posts WM_CLOSE
 
 enum class IconKind { None, Error, Question, Warning, Information, Unknown };
 const char* ToString(IconKind kind);
+inline void PrintTo(IconKind kind, std::ostream* out) { *out << ToString(kind); }  // GoogleTest messages
 
 struct MessageBoxInfo {
     HWND hwnd = nullptr;

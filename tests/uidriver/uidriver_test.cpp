@@ -83,7 +83,7 @@ TEST(UiDriver, MessageBoxes) {
         const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
         EXPECT_EQ(info.title, L"probe box");
         EXPECT_EQ(info.text, L"Line one\rLine two");
-        EXPECT_EQ(info.icon, c.icon) << uidriver::ToString(info.icon);
+        EXPECT_EQ(info.icon, c.icon);
         EXPECT_EQ(info.button_ids, c.buttons);
         uidriver::PressButton(box, c.press);
         EXPECT_EQ(probes[i].WaitForExit(kWaitMs), static_cast<DWORD>(c.press));

@@ -1,0 +1,243 @@
+// The library file itself: what it imports and exports, its version resource, and the
+// class factory and unload answers of its entry points.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "library_harness.h"
+#include "test_support.h"
+
+using namespace library_harness;
+using ferrolin::com_ptr;
+using testing_support::Narrow;
+
+namespace {
+
+// A PE image read from disk, with RVAs mapped through its section table.
+class PeFile {
+public:
+    explicit PeFile(const std::wstring& path) {
+        std::ifstream in(path.c_str(), std::ios::binary);
+        bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (bytes_.size() < sizeof(IMAGE_DOS_HEADER)) return;
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+        nt_ = static_cast<size_t>(dos->e_lfanew);
+        const DWORD* signature = At<DWORD>(nt_);
+        if (!signature || *signature != IMAGE_NT_SIGNATURE) return;
+        file_ = At<IMAGE_FILE_HEADER>(nt_ + 4);
+        if (!file_) return;
+        const size_t optional = nt_ + 4 + sizeof(IMAGE_FILE_HEADER);
+        const WORD* magic = At<WORD>(optional);
+        if (!magic) return;
+        if (*magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            const auto* h = At<IMAGE_OPTIONAL_HEADER64>(optional);
+            if (!h) return;
+            dllCharacteristics_ = h->DllCharacteristics;
+            std::copy(std::begin(h->DataDirectory), std::end(h->DataDirectory), directories_);
+        } else {
+            const auto* h = At<IMAGE_OPTIONAL_HEADER32>(optional);
+            if (!h) return;
+            dllCharacteristics_ = h->DllCharacteristics;
+            std::copy(std::begin(h->DataDirectory), std::end(h->DataDirectory), directories_);
+        }
+        sections_ = optional + file_->SizeOfOptionalHeader;
+        valid_ = true;
+    }
+
+    bool valid() const { return valid_; }
+    WORD machine() const { return file_->Machine; }
+    WORD characteristics() const { return file_->Characteristics; }
+    WORD dllCharacteristics() const { return dllCharacteristics_; }
+    const IMAGE_DATA_DIRECTORY& directory(int index) const { return directories_[index]; }
+
+    template <class T>
+    const T* At(size_t offset) const {
+        if (offset > bytes_.size() || bytes_.size() - offset < sizeof(T)) return nullptr;
+        return reinterpret_cast<const T*>(bytes_.data() + offset);
+    }
+
+    // The file offset of an RVA, or 0 when no section holds it.
+    size_t Offset(DWORD rva) const {
+        for (WORD i = 0; i < file_->NumberOfSections; ++i) {
+            const auto* s = At<IMAGE_SECTION_HEADER>(sections_ + i * sizeof(IMAGE_SECTION_HEADER));
+            if (!s) return 0;
+            const DWORD size = std::max(s->Misc.VirtualSize, s->SizeOfRawData);
+            if (rva >= s->VirtualAddress && rva < s->VirtualAddress + size)
+                return rva - s->VirtualAddress + s->PointerToRawData;
+        }
+        return 0;
+    }
+
+    std::string StringAt(DWORD rva) const {
+        const size_t offset = Offset(rva);
+        if (!offset) return "<bad rva>";
+        std::string text;
+        for (size_t i = offset; i < bytes_.size() && bytes_[i]; ++i) text.push_back(bytes_[i]);
+        return text;
+    }
+
+private:
+    std::vector<char> bytes_;
+    size_t nt_ = 0;
+    size_t sections_ = 0;
+    const IMAGE_FILE_HEADER* file_ = nullptr;
+    WORD dllCharacteristics_ = 0;
+    IMAGE_DATA_DIRECTORY directories_[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {};
+    bool valid_ = false;
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::wstring VersionText(const std::vector<BYTE>& info, const std::wstring& name, bool* present) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
+    *present = VerQueryValueW(info.data(), path.c_str(), &value, &length) != FALSE;
+    if (!*present || !value || length == 0) return {};
+    return std::wstring(static_cast<const wchar_t*>(value), wcsnlen(static_cast<const wchar_t*>(value), length));
+}
+
+}  // namespace
+
+TEST(LibraryFile, ImportsOnlySystemLibraries) {
+    PeFile pe(LibraryPath());
+    ASSERT_TRUE(pe.valid()) << "IFR_v11.dll beside the test is no PE file";
+#ifdef _WIN64
+    EXPECT_EQ(pe.machine(), IMAGE_FILE_MACHINE_AMD64);
+#else
+    EXPECT_EQ(pe.machine(), IMAGE_FILE_MACHINE_I386);
+#endif
+    EXPECT_TRUE(pe.characteristics() & IMAGE_FILE_DLL);
+    EXPECT_TRUE(pe.dllCharacteristics() & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "ASLR";
+    EXPECT_TRUE(pe.dllCharacteristics() & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "DEP";
+
+    const std::set<std::string> system = {"kernel32.dll", "user32.dll", "advapi32.dll", "ole32.dll",
+                                          "oleaut32.dll", "shell32.dll", "msvcrt.dll"};
+    const IMAGE_DATA_DIRECTORY& imports = pe.directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    ASSERT_NE(imports.VirtualAddress, 0u);
+    std::set<std::string> seen;
+    for (size_t offset = pe.Offset(imports.VirtualAddress);; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* d = pe.At<IMAGE_IMPORT_DESCRIPTOR>(offset);
+        ASSERT_NE(d, nullptr) << "import directory runs off the file";
+        if (d->Name == 0) break;
+        const std::string name = Lower(pe.StringAt(d->Name));
+        seen.insert(name);
+        EXPECT_TRUE(system.count(name)) << "imports " << name << ", which is no system library";
+    }
+    for (const char* needed : {"kernel32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll"})
+        EXPECT_TRUE(seen.count(needed)) << "does not import " << needed;
+    EXPECT_EQ(pe.directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress, 0u) << "no delay-loaded imports";
+}
+
+TEST(LibraryFile, ExportsTheFourSelfRegistrationEntryPointsByPlainName) {
+    PeFile pe(LibraryPath());
+    ASSERT_TRUE(pe.valid());
+    const IMAGE_DATA_DIRECTORY& exports = pe.directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+    const auto* dir = pe.At<IMAGE_EXPORT_DIRECTORY>(pe.Offset(exports.VirtualAddress));
+    ASSERT_NE(dir, nullptr);
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < dir->NumberOfNames; ++i) {
+        const DWORD* rva = pe.At<DWORD>(pe.Offset(dir->AddressOfNames) + i * sizeof(DWORD));
+        ASSERT_NE(rva, nullptr);
+        names.push_back(pe.StringAt(*rva));
+    }
+    const std::vector<std::string> expected = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                               "DllUnregisterServer"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(dir->NumberOfFunctions, 4u) << "no exports by ordinal only";
+
+    LoadedLibrary dll;
+    ASSERT_TRUE(dll);
+    for (const std::string& name : expected)
+        EXPECT_NE(GetProcAddress(dll.module(), name.c_str()), nullptr) << name;
+}
+
+TEST(LibraryFile, VersionResourceMarksTheFileSelfRegistering) {
+    const std::wstring path = LibraryPath();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+    const struct {
+        const wchar_t* name;
+        const wchar_t* value;
+    } cases[] = {
+        {L"FileVersion", L"1.00.0001"},      {L"ProductVersion", L"1.00.0001"},
+        {L"InternalName", L"IFR_v11"},       {L"OriginalFilename", L"IFR_v11.dll"},
+        {L"ProductName", L"IFR_v01"},        {L"OLESelfRegister", L""},
+    };
+    for (const auto& c : cases) {
+        bool present = false;
+        EXPECT_EQ(VersionText(info, c.name, &present), c.value) << Narrow(c.name);
+        EXPECT_TRUE(present) << Narrow(c.name) << " missing";
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+}
+
+TEST(LibraryFile, ClassFactoryAndUnloadFollowObjectsAndLocks) {
+    ferrolin::com_apartment apartment;
+    LoadedLibrary dll;
+    ASSERT_TRUE(dll);
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(dll.module(), "DllGetClassObject")));
+    ASSERT_NE(get, nullptr);
+
+    com_ptr<IClassFactory> factory;
+    EXPECT_EQ(get(IID__CLibrary, IID_IClassFactory, factory.put_void()), CLASS_E_CLASSNOTAVAILABLE)
+        << "another CLSID";
+    EXPECT_EQ(get(CLSID_CLibrary, IID_IClassFactory, nullptr), E_POINTER);
+    ASSERT_EQ(get(CLSID_CLibrary, IID_IClassFactory, factory.put_void()), S_OK);
+
+    com_ptr<IUnknown> object;
+    com_ptr<IUnknown> outer = com_ptr<IUnknown>::copy(factory.get());
+    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, object.put_void()), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, object.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "no object, no lock";
+
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE) << "an object is alive";
+    const struct {
+        const char* what;
+        IID iid;
+        bool supported;
+    } interfaces[] = {
+        {"IDispatch", IID_IDispatch, true},
+        {"_CLibrary", IID__CLibrary, true},
+        {"ISupportErrorInfo", IID_ISupportErrorInfo, true},
+        {"IPersist", IID_IPersist, false},
+        {"IClassFactory", IID_IClassFactory, false},
+    };
+    for (const auto& i : interfaces) {
+        com_ptr<IUnknown> other;
+        EXPECT_EQ(object->QueryInterface(i.iid, other.put_void()) == S_OK, i.supported) << i.what;
+    }
+    com_ptr<ISupportErrorInfo> support;
+    ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__CLibrary), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPersist), S_FALSE);
+    support.reset();
+    object.reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "last object released";
+
+    factory->LockServer(TRUE);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE) << "server locked";
+    factory->LockServer(FALSE);
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "lock released";
+}

@@ -1,0 +1,245 @@
+#include "library_harness.h"
+
+#include <cstring>
+#include <utility>
+
+#include "vb_variant.h"
+
+namespace library_harness {
+
+using ferrolin::com_ptr;
+using ferrolin::unique_bstr;
+using ferrolin::unique_handle;
+using ferrolin::unique_variant;
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, static_cast<DWORD>(sizeof path / sizeof path[0]));
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring LibraryPath() { return ProgramFolder() + L"\\IFR_v11.dll"; }
+
+LoadedLibrary::LoadedLibrary() : module_(LoadLibraryW(LibraryPath().c_str())) {}
+LoadedLibrary::~LoadedLibrary() {
+    if (module_) FreeLibrary(module_);
+}
+
+com_ptr<IClassFactory> LoadedLibrary::Factory() const {
+    com_ptr<IClassFactory> factory;
+    if (!module_) return factory;
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    if (get) get(CLSID_CLibrary, IID_IClassFactory, factory.put_void());
+    return factory;
+}
+
+com_ptr<_CLibrary> LoadedLibrary::Create() const {
+    com_ptr<_CLibrary> object;
+    if (com_ptr<IClassFactory> factory = Factory())
+        factory->CreateInstance(nullptr, IID__CLibrary, object.put_void());
+    return object;
+}
+
+HRESULT LoadedLibrary::CanUnloadNow() const {
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    auto can = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    return can ? can() : E_FAIL;
+}
+
+unique_handle Start(const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return unique_handle(pi.hProcess);
+}
+
+int RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
+    unique_handle process = Start(commandLine);
+    if (!process) return -1;
+    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
+        return -2;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+int Regsvr32(bool unregister) {
+    return RunProgram(std::wstring(L"regsvr32.exe ") + (unregister ? L"/u " : L"") + L"/s \"" + LibraryPath() + L"\"");
+}
+
+Registration::Registration() : exitCode_(Regsvr32(false)) {}
+Registration::~Registration() { Regsvr32(true); }
+
+VbFailure FailureOf(HRESULT hr) {
+    VbFailure failure;
+    if (SUCCEEDED(hr)) return failure;
+    failure.number = HRESULT_FACILITY(hr) == FACILITY_CONTROL ? HRESULT_CODE(hr) : hr;
+    com_ptr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK && info) {
+        unique_bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put()))) failure.description = Text(text);
+        unique_bstr source;
+        if (SUCCEEDED(info->GetSource(source.put()))) failure.source = Text(source);
+    }
+    return failure;
+}
+
+unique_bstr Bstr(const std::wstring& text) {
+    return unique_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+
+std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
+std::wstring Text(const unique_bstr& b) { return Text(b.get()); }
+
+unique_variant TextVariant(const std::wstring& text) { return ferrolin::MakeText(text); }
+
+unique_variant LongVariant(long value) { return ferrolin::MakeLong(value); }
+
+unique_variant ShortVariant(short value) {
+    unique_variant v;
+    V_VT(v.get()) = VT_I2;
+    V_I2(v.get()) = value;
+    return v;
+}
+
+unique_variant Missing() {
+    unique_variant v;
+    V_VT(v.get()) = VT_ERROR;
+    V_ERROR(v.get()) = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+std::vector<BYTE> BytesOf(const VARIANT& v) {
+    if (V_VT(&v) != (VT_ARRAY | VT_UI1) || !V_ARRAY(&v)) return {};
+    SAFEARRAY* a = V_ARRAY(&v);
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(a, 1, &lower);
+    SafeArrayGetUBound(a, 1, &upper);
+    if (upper < lower) return {};
+    std::vector<BYTE> bytes(static_cast<size_t>(upper - lower + 1));
+    ferrolin::safearray_access access(a);
+    if (access) memcpy(bytes.data(), access.data<BYTE>(), bytes.size());
+    return bytes;
+}
+
+std::wstring BinaryText(const VARIANT& v) {
+    const std::vector<BYTE> bytes = BytesOf(v);
+    std::wstring text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return text;
+}
+
+DispatchResult::~DispatchResult() {
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+}
+
+DispatchResult::DispatchResult(DispatchResult&& o) noexcept
+    : hr(o.hr), value(std::move(o.value)), exception(o.exception), argError(o.argError) {
+    o.exception = EXCEPINFO{};
+}
+
+DISPID DispIdOf(IDispatch* object, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+DispatchResult Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<unique_variant>& args) {
+    // IDispatch takes the arguments last to first.
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->get());
+    DISPPARAMS params = {};
+    params.cArgs = static_cast<UINT>(reversed.size());
+    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+    DISPID put = DISPID_PROPERTYPUT;
+    if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && !reversed.empty()) {
+        params.cNamedArgs = 1;
+        params.rgdispidNamedArgs = &put;
+    }
+    DispatchResult result;
+    result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.value.put(),
+                               &result.exception, &result.argError);
+    return result;
+}
+
+DispatchResult CallByName(IDispatch* object, const wchar_t* name, std::vector<unique_variant> args, WORD flags) {
+    return Invoke(object, DispIdOf(object, name), flags, args);
+}
+
+}  // namespace library_harness
+
+namespace library_harness {
+
+namespace {
+
+struct Search {
+    DWORD process;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (owner == search->process && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+}  // namespace
+
+MessageBoxWatch::MessageBoxWatch() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    thread_.reset(CreateThread(nullptr, 0, &MessageBoxWatch::Watch, this, 0, nullptr));
+}
+
+MessageBoxWatch::~MessageBoxWatch() { Stop(); }
+
+std::vector<MessageBoxWatch::Seen> MessageBoxWatch::Stop() {
+    if (thread_) {
+        SetEvent(stop_.get());
+        WaitForSingleObject(thread_.get(), 10000);
+        thread_.reset();
+    }
+    return seen_;
+}
+
+DWORD WINAPI MessageBoxWatch::Watch(void* data) {
+    auto* self = static_cast<MessageBoxWatch*>(data);
+    while (WaitForSingleObject(self->stop_.get(), 20) == WAIT_TIMEOUT) {
+        Search search{GetCurrentProcessId(), {}};
+        EnumWindows(&CollectDialogs, reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.found) {
+            Seen seen{WindowText(box), L""};
+            if (HWND text = GetDlgItem(box, 0xFFFF)) seen.text = WindowText(text);
+            self->seen_.push_back(seen);
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            PostMessageW(box, WM_CLOSE, 0, 0);
+        }
+        if (!search.found.empty()) Sleep(200);  // let the box go before looking again
+    }
+    return 0;
+}
+
+}  // namespace library_harness

@@ -1,0 +1,132 @@
+// What the library's tests share: the DLL beside the test programs, objects of CLibrary
+// made from it (directly, as COM does, or through the registration), registration with
+// the system's regsvr32, and calls by name through IDispatch the way VBA and VBScript
+// make them.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "IFR_v11.h"
+#include "handles.h"
+
+namespace library_harness {
+
+// IFR_v11.dll in the test program's own folder.
+std::wstring LibraryPath();
+std::wstring ProgramFolder();
+
+// The DLL loaded into this process; objects come from its class factory without any
+// registration.
+class LoadedLibrary {
+public:
+    LoadedLibrary();
+    ~LoadedLibrary();
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+    explicit operator bool() const { return module_ != nullptr; }
+    HMODULE module() const { return module_; }
+    ferrolin::com_ptr<IClassFactory> Factory() const;
+    ferrolin::com_ptr<_CLibrary> Create() const;
+    HRESULT CanUnloadNow() const;
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// Runs a command line, waits at most timeoutMs and gives its exit code (or -1 when it
+// could not start, -2 when it ran too long and was ended).
+int RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Starts a command line and hands back its process.
+ferrolin::unique_handle Start(const std::wstring& commandLine);
+
+// regsvr32 /s on the DLL for the object's lifetime; regsvr32 /u /s when it ends.
+class Registration {
+public:
+    Registration();
+    ~Registration();
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+    int exitCode() const { return exitCode_; }
+
+private:
+    int exitCode_;
+};
+int Regsvr32(bool unregister);
+
+// The VB error a failed call left: number from the HRESULT, description from the
+// error object (0 and empty on success).
+struct VbFailure {
+    long number = 0;
+    std::wstring description;
+    std::wstring source;
+};
+VbFailure FailureOf(HRESULT hr);
+
+// A BSTR of a text (embedded NULs kept).
+ferrolin::unique_bstr Bstr(const std::wstring& text);
+std::wstring Text(BSTR b);
+std::wstring Text(const ferrolin::unique_bstr& b);
+ferrolin::unique_variant TextVariant(const std::wstring& text);
+ferrolin::unique_variant LongVariant(long value);
+ferrolin::unique_variant ShortVariant(short value);
+ferrolin::unique_variant Missing();
+std::vector<BYTE> BytesOf(const VARIANT& v);
+
+// Arguments of a call by name, in the order they are written in the call.
+struct DispatchResult {
+    HRESULT hr = S_OK;
+    ferrolin::unique_variant value;
+    EXCEPINFO exception{};
+    UINT argError = 0;
+    ~DispatchResult();
+    DispatchResult() = default;
+    DispatchResult(DispatchResult&& o) noexcept;
+    DispatchResult& operator=(DispatchResult&&) = delete;
+};
+template <class... V>
+std::vector<ferrolin::unique_variant> Args(V&&... values) {
+    std::vector<ferrolin::unique_variant> args;
+    (args.push_back(std::move(values)), ...);
+    return args;
+}
+DISPID DispIdOf(IDispatch* object, const wchar_t* name);
+DispatchResult Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<ferrolin::unique_variant>& args);
+DispatchResult CallByName(IDispatch* object, const wchar_t* name, std::vector<ferrolin::unique_variant> args,
+                          WORD flags = DISPATCH_METHOD);
+
+// The UTF-16LE text of a byte array variant.
+std::wstring BinaryText(const VARIANT& v);
+
+}  // namespace library_harness
+
+namespace library_harness {
+
+// Watches this process for message boxes while it lives, notes their captions and
+// texts, and answers each with its first button, so that a member that shows one
+// cannot hang a test.
+class MessageBoxWatch {
+public:
+    MessageBoxWatch();
+    ~MessageBoxWatch();
+    MessageBoxWatch(const MessageBoxWatch&) = delete;
+    MessageBoxWatch& operator=(const MessageBoxWatch&) = delete;
+    struct Seen {
+        std::wstring caption;
+        std::wstring text;
+    };
+    // Stops watching and gives what was seen.
+    std::vector<Seen> Stop();
+
+private:
+    static DWORD WINAPI Watch(void* self);
+    ferrolin::unique_handle stop_;
+    ferrolin::unique_handle thread_;
+    std::vector<Seen> seen_;
+};
+
+}  // namespace library_harness

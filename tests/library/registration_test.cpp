@@ -1,0 +1,308 @@
+// Registration with the system's regsvr32 and the registered type library, read back
+// the way a client compiled against it sees it. Each test registers the DLL beside it
+// and unregisters it again before it ends.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "library_harness.h"
+#include "names.h"
+#include "test_support.h"
+
+using namespace library_harness;
+using ferrolin::com_ptr;
+using ferrolin::unique_bstr;
+using testing_support::Narrow;
+
+namespace {
+
+#ifdef _WIN64
+const wchar_t kPlatform[] = L"win64";
+constexpr SYSKIND kSysKind = SYS_WIN64;
+#else
+const wchar_t kPlatform[] = L"win32";
+constexpr SYSKIND kSysKind = SYS_WIN32;
+#endif
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// A text value under HKEY_CLASSES_ROOT, or "<missing>".
+std::wstring ClassesText(const std::wstring& key, const wchar_t* name = nullptr) {
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return data;
+}
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = towupper(c);
+    return text;
+}
+
+struct Entry {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+};
+
+std::vector<Entry> ExpectedEntries() {
+    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_CLibrary);
+    const std::wstring libid = GuidText(LIBID_IFR_v11);
+    return {
+        {clsid + L"\\InprocServer32", nullptr, LibraryPath()},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid + L"\\ProgID", nullptr, L"IFR_v11.CLibrary"},
+        {clsid + L"\\TypeLib", nullptr, libid},
+        {L"IFR_v11.CLibrary\\Clsid", nullptr, GuidText(CLSID_CLibrary)},
+        {L"Interface\\" + GuidText(IID__CLibrary) + L"\\TypeLib", nullptr, libid},
+        {L"TypeLib\\" + libid + L"\\1.0\\409\\" + kPlatform, nullptr, LibraryPath()},
+    };
+}
+
+}  // namespace
+
+TEST(Registration, Regsvr32EntersAndRemovesTheServer) {
+    ferrolin::com_apartment apartment;
+    const std::vector<Entry> entries = ExpectedEntries();
+    for (const Entry& e : entries)
+        ASSERT_EQ(ClassesText(e.key, e.name), L"<missing>") << Narrow(e.key) << " is registered before the test";
+
+    {
+        Registration registration;
+        ASSERT_EQ(registration.exitCode(), 0) << "regsvr32 " << Narrow(LibraryPath());
+        // Paths and GUIDs compare without regard to case, as the registry's readers do.
+        for (const Entry& e : entries)
+            EXPECT_EQ(Upper(ClassesText(e.key, e.name)), Upper(e.value))
+                << Narrow(e.key) << " " << (e.name ? Narrow(e.name) : "(default)");
+
+        CLSID clsid = {};
+        ASSERT_EQ(CLSIDFromProgID(ferrolin::kLibraryProgId, &clsid), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_CLibrary));
+        com_ptr<IDispatch> object;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void()), S_OK);
+        DispatchResult path = CallByName(object.get(), L"lpHkey_app", {});
+        ASSERT_EQ(path.hr, S_OK);
+        ASSERT_EQ(path.value.vt(), VT_BSTR);
+        EXPECT_EQ(Text(V_BSTR(path.value.get())), L"Software\\Vandrel11\\Groupdate\\");
+        object.reset();
+        CoFreeUnusedLibraries();
+
+        EXPECT_EQ(Regsvr32(false), 0) << "registering again";
+        EXPECT_EQ(Upper(ClassesText(entries[0].key)), Upper(LibraryPath())) << "after registering twice";
+    }
+
+    for (const Entry& e : entries)
+        EXPECT_EQ(ClassesText(e.key, e.name), L"<missing>") << Narrow(e.key) << " left after regsvr32 /u";
+    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_CLibrary)));
+    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_IFR_v11)));
+    EXPECT_TRUE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"CLSID")) << "only the class's own keys go";
+
+    CLSID clsid = {};
+    EXPECT_NE(CLSIDFromProgID(ferrolin::kLibraryProgId, &clsid), S_OK) << "ProgID still known";
+    com_ptr<IDispatch> object;
+    EXPECT_EQ(CoCreateInstance(CLSID_CLibrary, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void()),
+              REGDB_E_CLASSNOTREG);
+}
+
+TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
+    ferrolin::com_apartment apartment;
+    Registration registration;
+    ASSERT_EQ(registration.exitCode(), 0);
+
+    com_ptr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, library.put()), S_OK);
+    TLIBATTR* libAttr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&libAttr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(libAttr->guid, LIBID_IFR_v11));
+    EXPECT_EQ(libAttr->lcid, 0x409u);
+    EXPECT_EQ(libAttr->wMajorVerNum, 1);
+    EXPECT_EQ(libAttr->wMinorVerNum, 0);
+    EXPECT_EQ(libAttr->syskind, kSysKind);
+    library->ReleaseTLibAttr(libAttr);
+    unique_bstr libName;
+    library->GetDocumentation(-1, libName.put(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(Text(libName), L"IFR_v11");
+    EXPECT_EQ(library->GetTypeInfoCount(), 2u) << "the interface and the class, nothing else";
+
+    // The class: creatable, not an application object, _CLibrary as its default.
+    com_ptr<ITypeInfo> coclass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_CLibrary, coclass.put()), S_OK);
+    TYPEATTR* classAttr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&classAttr), S_OK);
+    EXPECT_EQ(classAttr->typekind, TKIND_COCLASS);
+    EXPECT_TRUE(classAttr->wTypeFlags & TYPEFLAG_FCANCREATE);
+    EXPECT_FALSE(classAttr->wTypeFlags & TYPEFLAG_FAPPOBJECT);
+    EXPECT_EQ(classAttr->cImplTypes, 1);
+    coclass->ReleaseTypeAttr(classAttr);
+    unique_bstr className;
+    coclass->GetDocumentation(MEMBERID_NIL, className.put(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(Text(className), L"CLibrary");
+    INT implFlags = 0;
+    coclass->GetImplTypeFlags(0, &implFlags);
+    EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
+
+    // The interface: dual, hidden, not extensible, automation types only.
+    com_ptr<ITypeInfo> dispatch;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID__CLibrary, dispatch.put()), S_OK);
+    TYPEATTR* dispAttr = nullptr;
+    ASSERT_EQ(dispatch->GetTypeAttr(&dispAttr), S_OK);
+    EXPECT_EQ(dispAttr->typekind, TKIND_DISPATCH);
+    const struct {
+        const char* what;
+        WORD flag;
+        bool set;
+    } flags[] = {
+        {"dual", TYPEFLAG_FDUAL, true},
+        {"hidden", TYPEFLAG_FHIDDEN, true},
+        {"nonextensible", TYPEFLAG_FNONEXTENSIBLE, true},
+        {"dispatchable", TYPEFLAG_FDISPATCHABLE, true},
+        {"creatable", TYPEFLAG_FCANCREATE, false},
+        {"restricted", TYPEFLAG_FRESTRICTED, false},
+    };
+    for (const auto& f : flags)
+        EXPECT_EQ((dispAttr->wTypeFlags & f.flag) != 0, f.set) << "interface flag " << f.what;
+    dispatch->ReleaseTypeAttr(dispAttr);
+
+    HREFTYPE vtableRef = 0;
+    ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
+    com_ptr<ITypeInfo> vtable;
+    ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, vtable.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION) << "automation types only";
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL) << "dual";
+    EXPECT_TRUE(IsEqualGUID(attr->guid, IID__CLibrary));
+    const WORD functionCount = attr->cFuncs;
+    vtable->ReleaseTypeAttr(attr);
+
+    // Every member in interface order: name, DISPID, kind and signature.
+    struct Member {
+        const wchar_t* name;
+        MEMBERID id;
+        INVOKEKIND kind;
+        const char* signature;
+    };
+    const Member members[] = {
+        {L"lCia", 0x40030000, INVOKE_PROPERTYGET, "(out retval BSTR*)"},
+        {L"lCia", 0x40030000, INVOKE_PROPERTYPUT, "(in BSTR)"},
+        {L"CreateRegistryKey", 0x60030000, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)"},
+        {L"DeleteRegistryKey", 0x60030001, INVOKE_FUNC, "(in long, in BSTR)"},
+        {L"GetRegistryValue", 0x60030002, INVOKE_FUNC,
+         "(in long, in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)"},
+        {L"SetRegistryValue", 0x60030003, INVOKE_FUNC, "(in long, in BSTR, in BSTR, in short, in VARIANT*)"},
+        {L"DeleteRegistryValue", 0x60030004, INVOKE_FUNC, "(in long, in BSTR, in BSTR)"},
+        {L"prcLink", 0x60030005, INVOKE_FUNC, "(in BSTR*)"},
+        {L"prcLink_About", 0x60030006, INVOKE_FUNC, "(in BSTR*)"},
+        {L"prcDesinstalar_Addin", 0x60030007, INVOKE_FUNC, "()"},
+        {L"App_Exist", 0x60030008, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
+        {L"prcChecked_Key_RG", 0x60030009, INVOKE_FUNC, "()"},
+        {L"CheckRegistryKey", 0x6003000a, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)"},
+        {L"prcSet_status_Addin", 0x6003000b, INVOKE_FUNC, "(in BSTR*)"},
+        {L"Get_status_Addin", 0x6003000c, INVOKE_FUNC, "(out retval BSTR*)"},
+        {L"IsAddin_Installed", 0x6003000d, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
+        {L"Delete_All", 0x6003000e, INVOKE_FUNC, "()"},
+        {L"prcDir", 0x6003000f, INVOKE_FUNC, "(in BSTR*)"},
+        {L"InstallPath", 0x60030010, INVOKE_FUNC, "(out retval BSTR*)"},
+        {L"prcSet_Addin", 0x60030011, INVOKE_FUNC, "(in BSTR*)"},
+        {L"EnumRegistryKeys", 0x60030012, INVOKE_FUNC, "(in long, in BSTR, out retval SAFEARRAY(BSTR)*)"},
+        {L"SetRegistryValueX", 0x60030013, INVOKE_FUNC, "(in BSTR, in BSTR, in short, in VARIANT*)"},
+        {L"GetRegistryValueX", 0x60030014, INVOKE_FUNC,
+         "(in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)"},
+        {L"lpHkey_app", 0x60030015, INVOKE_FUNC, "(out retval BSTR*)"},
+        {L"Delete_information_All", 0x60030016, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
+        {L"Limpia", 0x60030017, INVOKE_FUNC, "()"},
+        {L"GetWindowsDir", 0x60030018, INVOKE_FUNC, "(out retval BSTR*)"},
+        {L"StripTerminator", 0x60030019, INVOKE_FUNC, "(in BSTR, out retval BSTR*)"},
+    };
+    ASSERT_EQ(functionCount, sizeof members / sizeof members[0]);
+
+    struct Describe {
+        static std::string Type(const TYPEDESC& t) {
+            switch (t.vt) {
+            case VT_PTR: return Type(*t.lptdesc) + "*";
+            case VT_SAFEARRAY: return "SAFEARRAY(" + Type(*t.lptdesc) + ")";
+            case VT_I4: return "long";
+            case VT_I2: return "short";
+            case VT_BSTR: return "BSTR";
+            case VT_BOOL: return "VARIANT_BOOL";
+            case VT_VARIANT: return "VARIANT";
+            case VT_HRESULT: return "HRESULT";
+            default: return "vt" + std::to_string(t.vt);
+            }
+        }
+    };
+    for (WORD i = 0; i < functionCount; ++i) {
+        const Member& m = members[i];
+        const std::string what = Narrow(m.name) + " (member " + std::to_string(i) + ")";
+        FUNCDESC* f = nullptr;
+        ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK) << what;
+        unique_bstr name;
+        vtable->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
+        EXPECT_EQ(Text(name), m.name) << what;
+        EXPECT_EQ(f->memid, m.id) << what;
+        EXPECT_EQ(f->invkind, m.kind) << what;
+        EXPECT_EQ(f->funckind, FUNC_PUREVIRTUAL) << what;
+        EXPECT_EQ(f->callconv, CC_STDCALL) << what;
+        EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*))) << what << ": vtable slot";
+        EXPECT_EQ(Describe::Type(f->elemdescFunc.tdesc), "HRESULT") << what;
+        const std::string sig = m.signature;
+        EXPECT_EQ(f->cParamsOpt, sig.find("optional") == std::string::npos ? 0 : 1) << what;
+        std::string signature = "(";
+        for (SHORT p = 0; p < f->cParams; ++p) {
+            const ELEMDESC& e = f->lprgelemdescParam[p];
+            const USHORT pf = e.paramdesc.wParamFlags;
+            if (p) signature += ", ";
+            if (pf & PARAMFLAG_FIN) signature += "in ";
+            if (pf & PARAMFLAG_FOUT) signature += "out ";
+            if (pf & PARAMFLAG_FRETVAL) signature += "retval ";
+            if (pf & PARAMFLAG_FOPT) signature += "optional ";
+            if (pf & PARAMFLAG_FHASDEFAULT) signature += "default ";
+            signature += Describe::Type(e.tdesc);
+        }
+        signature += ")";
+        EXPECT_EQ(signature, m.signature) << what;
+        vtable->ReleaseFuncDesc(f);
+    }
+
+    // Parameter names as a client sees them in its object browser and uses for named arguments.
+    const struct {
+        const wchar_t* member;
+        std::vector<std::wstring> names;
+    } parameterNames[] = {
+        {L"GetRegistryValue", {L"GetRegistryValue", L"hKey", L"KeyName", L"ValueName", L"KeyType", L"DefaultValue"}},
+        {L"SetRegistryValue", {L"SetRegistryValue", L"hKey", L"KeyName", L"ValueName", L"KeyType", L"value"}},
+        {L"prcLink", {L"prcLink", L"lpFile"}},
+        {L"prcDir", {L"prcDir", L"lpVal"}},
+        {L"prcSet_status_Addin", {L"prcSet_status_Addin", L"lpStatus"}},
+        {L"GetRegistryValueX", {L"GetRegistryValueX", L"KeyName", L"ValueName", L"KeyType", L"DefaultValue"}},
+        {L"StripTerminator", {L"StripTerminator", L"strString"}},
+    };
+    for (const auto& p : parameterNames) {
+        MEMBERID id = DISPID_UNKNOWN;
+        LPOLESTR name = const_cast<LPOLESTR>(p.member);
+        ASSERT_EQ(dispatch->GetIDsOfNames(&name, 1, &id), S_OK) << Narrow(p.member);
+        BSTR names[8] = {};
+        UINT count = 0;
+        ASSERT_EQ(vtable->GetNames(id, names, 8, &count), S_OK) << Narrow(p.member);
+        std::vector<std::wstring> got;
+        for (UINT i = 0; i < count; ++i) {
+            got.push_back(Text(names[i]));
+            SysFreeString(names[i]);
+        }
+        // The result parameter's name is no part of the published signature.
+        if (got.size() > p.names.size()) got.resize(p.names.size());
+        EXPECT_EQ(got, p.names) << Narrow(p.member);
+    }
+
+    // The registered path is the DLL itself, so a client's LoadRegTypeLib finds the embedded library.
+    unique_bstr path;
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, path.put()), S_OK);
+    EXPECT_EQ(Upper(Text(path)), Upper(LibraryPath()));
+}

@@ -1,0 +1,4 @@
+// Resource IDs of the uninstallers.
+#pragma once
+
+#define IDI_UNINSTALL 1
