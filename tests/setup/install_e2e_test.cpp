@@ -192,14 +192,33 @@ protected:
         return folder;
     }
 
-    // No system component file of the table is in the system folder.
+    // No system component file of the table, and no uninstaller, is in the system folder.
     static bool NoComponentDeployed(std::string* which) {
         for (const DeployedFile& file : DeployedFiles())
             if (Exists(Join(SystemFolder(), file.installed))) {
                 *which = N(file.installed);
                 return false;
             }
+        for (const std::wstring& name : Uninstallers())
+            if (Exists(Join(SystemFolder(), name))) {
+                *which = N(name);
+                return false;
+            }
         return true;
+    }
+
+    static std::vector<std::wstring> Uninstallers() {
+        return {std::wstring(ferrolin::kUninstaller10) + ferrolin::kProgramExt,
+                std::wstring(ferrolin::kUninstaller11) + ferrolin::kProgramExt};
+    }
+
+    // The uninstallers in the system folder are those beside setup.
+    static void ExpectUninstallersCopied() {
+        for (const std::wstring& name : Uninstallers()) {
+            const std::string shipped = ReadBytes(Join(DistFolder(), name));
+            EXPECT_FALSE(shipped.empty()) << N(name) << " is not in the distribution folder";
+            EXPECT_EQ(ReadBytes(Join(SystemFolder(), name)) == shipped, true) << N(name) << " in the system folder";
+        }
     }
 
     std::string Log() const {
@@ -254,6 +273,7 @@ TEST_F(Install, OrdinaryRoad) {
     for (const DeployedFile& file : DeployedFiles())
         EXPECT_EQ(ReadBytes(Join(SystemFolder(), file.installed)), ReadBytes(Join(DistFolder(), file.source)))
             << N(file.installed) << " in the system folder";
+    ExpectUninstallersCopied();
     const auto registrations = WaitForRegistrations(4);
     for (const DeployedFile& file : DeployedFiles()) {
         if (std::wstring(file.installed) == ferrolin::kLibraryFile) continue;
@@ -318,7 +338,61 @@ TEST_F(Install, ReinstallRoad) {
     EXPECT_TRUE(after == before) << "record before:" << Describe(before) << "\nafter:" << Describe(after);
     Sleep(1000);  // a registrar started by mistake would have recorded by now
     EXPECT_TRUE(FixtureRegistrations().empty()) << "a registrar ran";
+    ExpectUninstallersCopied();
     ExpectExcelLeftWithAddin(folder);
+}
+
+// The reinstall road over a workbook held open: the deletion's message, then the copy over
+// it fails with the workbook message, which ends setup; the record stays as it was.
+TEST_F(Install, ReinstallOverHeldWorkbookEnds) {
+    PlaceAllComponents();
+    const std::wstring folder = Join(scratch_, L"EARLIER");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    HANDLE held = CreateFileW(Workbook(folder).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(held, "old", 3, &written, nullptr);
+    WriteRecord(folder, false);
+    const auto before = RecordValues();
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    const uidriver::MessageBoxInfo blocked = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(blocked.text), N(ferrolin::kMsgCantContinue));
+    EXPECT_EQ(blocked.icon, uidriver::IconKind::Information);
+    uidriver::PressButton(blocked.hwnd, IDOK);
+    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(failure.text),
+              N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle + ferrolin::kMsgCopyTail));
+    EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
+    uidriver::PressButton(failure.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    CloseHandle(held);
+    EXPECT_EQ(ReadBytes(Workbook(folder)), "old");
+    EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
+    EXPECT_TRUE(ExcelWindows().empty()) << "Excel was left open";
+}
+
+// The uninstallers are copied on every run, replacing the copies there; one missing beside
+// setup is skipped without a message.
+TEST_F(Install, UninstallersReplacedOnEveryRun) {
+    PlaceAllComponents();
+    const std::wstring dist = DistWithout({L"UFR10.exe"});
+    const std::wstring ufr11 = Join(SystemFolder(), Uninstallers()[1]);
+    HANDLE old = CreateFileW(ufr11.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(old, "old", 3, &written, nullptr);
+    CloseHandle(old);
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(dist, &terms);
+    EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()})) << "a message was shown";
+    EXPECT_EQ(ReadBytes(ufr11), ReadBytes(Join(DistFolder(), Uninstallers()[1])));
+    EXPECT_FALSE(Exists(Join(SystemFolder(), Uninstallers()[0])));
+    CancelAtTerms(setup, terms);
 }
 
 // The version check: the leading number of Excel's version text decides; below 9 the
