@@ -50,6 +50,19 @@ std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_m
     }
 }
 
+// How often the registrar registered the system folder's file of this name. The folder is
+// the system folder as the registered component saw it (a 32-bit registrar may see the
+// WoW64 folder), so the file is found by its name.
+DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed) {
+    std::wstring name = std::wstring(L"\\") + installed;
+    CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
+    DWORD count = 0;
+    for (const auto& [path, times] : registrations)
+        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+            count += times;
+    return count;
+}
+
 bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
     for (DWORD waited = 0;; waited += 100) {
         HKEY k = nullptr;
@@ -60,11 +73,6 @@ bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
         if (waited >= timeout_ms) return false;
         Sleep(100);
     }
-}
-
-std::wstring Lower(std::wstring text) {
-    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
 }
 
 class Install : public ::testing::Test {
@@ -277,14 +285,28 @@ TEST_F(Install, OrdinaryRoad) {
     const auto registrations = WaitForRegistrations(4);
     for (const DeployedFile& file : DeployedFiles()) {
         if (std::wstring(file.installed) == ferrolin::kLibraryFile) continue;
-        const auto found = registrations.find(Lower(Join(SystemFolder(), file.installed)));
-        EXPECT_TRUE(found != registrations.end() && found->second == 1)
-            << N(file.installed) << " not registered once";
+        EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << N(file.installed);
     }
     EXPECT_EQ(registrations.size(), 4u);
     ASSERT_TRUE(WaitForKey(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId, 15000)) << "IFR_v11.CLibrary not registered";
 
     ExpectExcelLeftWithAddin(folder);
+
+    // Excel's instances: the version check, the default folder, the add-in taken out, the
+    // default folder on Next, and the last one that adds and installs the add-in.
+    std::vector<std::wstring> starts;
+    for (const std::wstring& line : LogLines(log_))
+        if (line.size() > 6 && line.compare(line.size() - 6, 6, L" Start") == 0) starts.push_back(line.substr(0, line.size() - 6));
+    ASSERT_EQ(starts.size(), 5u) << "log:" << Log();
+    const std::vector<std::wstring> expected = {
+        L"Create Application", L"Workbooks.Add", L"Application.WindowState=-4140", L"Application.Visible=True",
+        L"Application.WindowState=-4137", L"AddIns.Add(\"" + Workbook(folder) + L"\")", L"AddIns(\"Ferrolin 1.1\")",
+        L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")"};
+    size_t next = 0;
+    for (const std::wstring& line : LogLines(log_))
+        if (next < expected.size() && line == starts.back() + L" " + expected[next]) ++next;
+    EXPECT_EQ(next, expected.size()) << "the last instance lacks " << N(expected[std::min(next, expected.size() - 1)])
+                                     << "; log:" << Log();
 
     // The add-in's view of the record, through the registered library.
     const std::wstring script = Join(scratch_, L"client.vbs");
@@ -483,9 +505,7 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
             const std::string expected = missing ? ReadBytes(Join(DistFolder(), file.source)) : "placed";
             EXPECT_EQ(ReadBytes(path), expected) << c.name << ": " << N(file.installed);
             if (missing) {
-                const auto found = registrations.find(Lower(path));
-                EXPECT_TRUE(found != registrations.end() && found->second == 1)
-                    << c.name << ": " << N(file.installed) << " not registered once";
+                EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << c.name << ": " << N(file.installed);
             }
         }
     }
