@@ -15,6 +15,7 @@
 #include "program.h"
 #include "registry_layer.h"
 #include "run_state.h"
+#include "system_error.h"
 
 namespace ferrolin {
 
@@ -79,7 +80,7 @@ void prcRegisterFile(const std::wstring& commandLine) {
         PROCESS_INFORMATION process{};
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
-            throw VbError(53, L"File not found");
+            throw LastWin32Error();
         // The registrar runs on by itself: nothing of it is kept.
         unique_handle thread(process.hThread);
         unique_handle owner(process.hProcess);

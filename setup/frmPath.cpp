@@ -131,15 +131,8 @@ void FrmPath::CreateControls() {
     wchar_t current[MAX_PATH];
     const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
     const std::wstring start = length > 0 && length < MAX_PATH ? std::wstring(current, length) : L"C:\\";
-    FillDrives();
     drive_ = DriveOf(start);
-    SendMessageW(Control(ctl::Drive1), CB_SETCURSEL, 0, 0);
-    for (int i = 0, n = static_cast<int>(SendMessageW(Control(ctl::Drive1), CB_GETCOUNT, 0, 0)); i < n; ++i) {
-        wchar_t item[64] = {};
-        if (SendMessageW(Control(ctl::Drive1), CB_GETLBTEXTLEN, i, 0) < 64)
-            SendMessageW(Control(ctl::Drive1), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-        if (DriveOf(item) == drive_) SendMessageW(Control(ctl::Drive1), CB_SETCURSEL, i, 0);
-    }
+    FillDrives();
     dirPath_ = NormalFolder(start);
     try {
         FillFolders();

@@ -9,6 +9,8 @@ namespace ferrolin {
 namespace {
 
 enum : int { kPrompt = 1101, kText = 1102 };
+// Posted to the box at its creation, handled once it is shown: the caret goes into the text.
+constexpr int kFocusText = 0x7FFF;
 
 class FrmInputBox : public Form {
 public:
@@ -27,7 +29,14 @@ protected:
         AddTextBox(kText, defaultText_.c_str(), {120, 1200, 5640, 345});
         HWND edit = Control(kText);
         SendMessageW(edit, EM_SETSEL, 0, -1);
-        SetFocus(edit);
+        PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(kText, kFocusText), reinterpret_cast<LPARAM>(edit));
+    }
+    void Notify(int id, int code) override {
+        if (id == kText && code == kFocusText) {
+            SetFocus(Control(kText));
+            return;
+        }
+        Form::Notify(id, code);
     }
     void Click(int id) override {
         if (id == IDOK) result_ = Text(kText);
