@@ -124,7 +124,7 @@ std::string Report() {
     }
     for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + ferrolin::kProgramExt;
-        out << "  " << Utf8(name) << (Exists(Join(SystemFolder(), name)) ? "" : "  not shipped in this build") << "\n";
+        out << "  " << Utf8(name) << (Exists(Join(SystemFolder(), name)) ? "  from " + Utf8(name) : "  MISSING") << "\n";
     }
 
     out << "\nRegistrations by the system registrar\n";
