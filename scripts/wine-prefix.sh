@@ -25,6 +25,8 @@ stamp() {
     dpkg-query -W -f='${Package} ${Version}\n' wine64 'wine32:i386' 2>/dev/null || true
     sha1sum "$here/wine-prefix.sh" | cut -d' ' -f1
     echo "display=${FERROLIN_WINE_DISPLAY:-0}"
+    # A prefix made while 32-bit programs could not run lacks its 32-bit half.
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && echo "run32=1"
   } | sha1sum | cut -d' ' -f1
 }
 
@@ -57,7 +59,7 @@ case "$cmd" in
     # Start the server detached from our output: a server that inherits the pipes of a
     # test runner keeps them open and the runner waits for it.
     WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1
-    WINEPREFIX="$prefix" timeout 60 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    WINEPREFIX="$prefix" timeout 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
     ;;
   stop)
     stop "$prefix"
