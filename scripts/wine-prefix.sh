@@ -4,10 +4,13 @@
 #                                 then the prefix's server is started and warmed up
 #   wine-prefix.sh stop PREFIX    ends every Wine process of that prefix (and only of it)
 # FERROLIN_WINE_DISPLAY=1 makes a prefix that draws on $DISPLAY instead of the null driver.
+# The templates are shared by every prefix of the checkout (both architectures, the demo,
+# the benchmarks): build/wine-templates, or FERROLIN_WINE_TEMPLATES.
 set -euo pipefail
 cmd="${1:?usage: wine-prefix.sh reset|stop PREFIX}"
 prefix="$(realpath -m "${2:?usage: wine-prefix.sh reset|stop PREFIX}")"
 here="$(cd "$(dirname "$0")" && pwd)"
+templates="$(realpath -m "${FERROLIN_WINE_TEMPLATES:-$here/../build/wine-templates}")"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -34,21 +37,26 @@ make_template() {
   local t="$1"
   rm -rf "$t"
   mkdir -p "$(dirname "$t")"
-  WINEPREFIX="$t" "$wine" wineboot --init </dev/null >/dev/null 2>&1
+  # The Wine processes must not inherit the lock (fd 9): a server outliving us would hold it.
+  WINEPREFIX="$t" "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&-
   local reg=(env WINEPREFIX="$t" "$wine" reg add)
   if [ "${FERROLIN_WINE_DISPLAY:-0}" = 1 ]; then
-    "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&-
   else
-    "${reg[@]}" 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    "${reg[@]}" 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 9>&-
   fi
-  "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
   stop "$t"
   stamp > "$t/.ferrolin-stamp"
 }
 
 case "$cmd" in
   reset)
-    template="$prefix.template"
+    template="$templates/display${FERROLIN_WINE_DISPLAY:-0}"
+    mkdir -p "$templates"
+    # One maker at a time; the others wait and then copy what it made.
+    exec 9>"$templates/.lock"
+    flock -w 900 9
     if [ ! -f "$template/.ferrolin-stamp" ] || [ "$(cat "$template/.ferrolin-stamp")" != "$(stamp)" ]; then
       echo "wine-prefix: preparing $template"
       make_template "$template"
@@ -56,6 +64,7 @@ case "$cmd" in
     stop "$prefix"
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
+    exec 9>&-
     # Start the server detached from our output: a server that inherits the pipes of a
     # test runner keeps them open and the runner waits for it.
     WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
-#include "ansi.h"
 #include "handles.h"
 #include "names.h"
 #include "uninstaller.h"
@@ -16,46 +16,96 @@ namespace ferrolin::prcBasics {
 
 namespace {
 const DWORD kKeyAllAccess = 0xF003F;
-const DWORD kFolderBufferSize = 255;
+
+// Longest path the deletions build: the folder, a backslash, the file's name.
+const int kPathChars = kFolderBufferSize + 64;
 
 #if !FERROLIN_UNINSTALL_WAIT_WINDOW
 short intAttempts = 0;
 #endif
+
+// Wide text in the system ANSI code page, NUL-terminated; false when it does not fit.
+template <int N>
+bool ToAnsi(const wchar_t* text, char (&out)[N]) {
+    const int written = WideCharToMultiByte(CP_ACP, 0, text, -1, out, N, nullptr, nullptr);
+    if (written == 0) out[0] = '\0';
+    return written != 0;
+}
+
+// Appends `text` to `path` holding `length` characters; false when it does not fit.
+bool Append(wchar_t (&path)[kPathChars], int& length, const wchar_t* text, int count) {
+    if (count > kPathChars - 1 - length) return false;
+    std::memcpy(path + length, text, count * sizeof(wchar_t));
+    length += count;
+    path[length] = L'\0';
+    return true;
+}
+
+// The folder joined to this version's file of the given extension, in the ANSI code page.
+bool FilePath(const Folder& folder, const wchar_t* extension, char (&out)[kPathChars * 4]) {
+    wchar_t path[kPathChars];
+    int length = 0;
+    path[0] = L'\0';
+    const bool joined = Append(path, length, folder.text, folder.length) && Append(path, length, L"\\", 1) &&
+                        Append(path, length, kFileStem, static_cast<int>(wcslen(kFileStem))) &&
+                        Append(path, length, extension, static_cast<int>(wcslen(extension)));
+    return joined && ToAnsi(path, out);
+}
 }  // namespace
 
-std::wstring GetInstallFolder() {
+Folder GetInstallFolder() {
+    Folder folder = {};
+    char name[64];
+    char value_name[64];
+    ToAnsi(kInstallKey, name);
+    ToAnsi(kValueDir, value_name);
+
     // The results of the open and of the query are not examined: a key that cannot be
     // opened leaves the handle 0, and the query on it fails like a missing value.
     HKEY hKey = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, ToAnsi(kInstallKey).c_str(), 0, kKeyAllAccess, &hKey);
+    RegOpenKeyExA(HKEY_CURRENT_USER, name, 0, kKeyAllAccess, &hKey);
     unique_hkey key(hKey);
 
     char buffer[kFolderBufferSize];
     std::memset(buffer, ' ', sizeof buffer);
     DWORD size = kFolderBufferSize;
     DWORD type = REG_SZ;
-    const LONG queried =
-        RegQueryValueExA(key.get(), ToAnsi(kValueDir).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    const LONG queried = RegQueryValueExA(key.get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     key.reset();
 
     if (queried != ERROR_SUCCESS) {
         // Missing key or value: the buffer keeps its blanks and the size its 255. A value
         // too long for the buffer fails too, and the system may have written part of it
         // into the buffer: it reads as missing, so nothing is deleted on a partial path.
-        return std::wstring(kFolderBufferSize - 1, L' ');
+        folder.length = static_cast<int>(kFolderBufferSize - 1);
+        for (int i = 0; i < folder.length; ++i) folder.text[i] = L' ';
+        folder.text[folder.length] = L'\0';
+        return folder;
     }
     // The stored text without its terminating NUL; a value stored with no data at all is
     // the empty text, and one stored without a terminator keeps its last character.
-    return FromAnsi(buffer, strnlen(buffer, size));
+    const int bytes = static_cast<int>(strnlen(buffer, size));
+    folder.length = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, buffer, bytes, folder.text, kFolderBufferSize);
+    folder.text[folder.length] = L'\0';
+    return folder;
 }
 
-void prcUninstallFiles(const std::wstring& folder, short& intAttempts) {
+bool IsBlank(const Folder& folder) {
+    for (int i = 0; i < folder.length; ++i)
+        if (folder.text[i] != L' ') return false;
+    return true;
+}
+
+void prcUninstallFiles(const Folder& folder, short& intAttempts) {
     // Every step may fail (a file missing, held open, read-only): the failure is skipped.
-    const std::string workbook = ToAnsi(folder + L"\\" + kFileStem + kWorkbookExt);
-    const std::string help = ToAnsi(folder + L"\\" + kFileStem + kHelpExt);
+    // A path that cannot be formed names no file, and nothing is deleted for it.
+    char workbook[kPathChars * 4];
+    char help[kPathChars * 4];
+    const bool have_workbook = FilePath(folder, kWorkbookExt, workbook);
+    const bool have_help = FilePath(folder, kHelpExt, help);
     while (intAttempts < 10) {
-        DeleteFileA(workbook.c_str());
-        DeleteFileA(help.c_str());
+        if (have_workbook) DeleteFileA(workbook);
+        if (have_help) DeleteFileA(help);
         ++intAttempts;
     }
     ExitProcess(0);

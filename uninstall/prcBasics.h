@@ -2,17 +2,28 @@
 // entry procedure of UFR10.
 #pragma once
 
-#include <string>
-
 namespace ferrolin::prcBasics {
+
+// The value is read into a buffer of this many bytes, terminator included.
+inline constexpr unsigned long kFolderBufferSize = 255;
+
+// A folder as read from the record: at most one character per byte read, NUL-terminated.
+// (The uninstallers use no C++ library containers: they stay small programs.)
+struct Folder {
+    wchar_t text[kFolderBufferSize + 1];
+    int length;
+};
 
 // The install folder of this program's version, read from the registry: the stored `Dir`
 // text as it is (blanks kept), 254 blanks when the key or the value cannot be read.
-std::wstring GetInstallFolder();
+Folder GetInstallFolder();
+
+// True when the folder is empty or holds only blanks.
+bool IsBlank(const Folder& folder);
 
 // Ten passes that each delete the workbook and the help file of this version from `folder`,
 // failures skipped, counted in `intAttempts`; then the end of the program.
-[[noreturn]] void prcUninstallFiles(const std::wstring& folder, short& intAttempts);
+[[noreturn]] void prcUninstallFiles(const Folder& folder, short& intAttempts);
 
 // UFR10: read the folder and delete, whatever the folder holds.
 [[noreturn]] void Main();

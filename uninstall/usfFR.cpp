@@ -4,10 +4,8 @@
 #if FERROLIN_UNINSTALL_WAIT_WINDOW  // UFR10 has no window
 
 #include <memory>
-#include <string>
 #include <type_traits>
 
-#include "ansi.h"
 #include "names.h"
 #include "prcBasics.h"
 #include "resource.h"
@@ -76,8 +74,8 @@ void Form_Load(HWND form) {
 // the program either way.
 void Timer1_Timer(HWND form) {
     KillTimer(form, kTimer1);  // the event runs once
-    const std::wstring folder = prcBasics::GetInstallFolder();
-    if (TrimBlanks(folder).empty()) {
+    const prcBasics::Folder folder = prcBasics::GetInstallFolder();
+    if (prcBasics::IsBlank(folder)) {
         MessageBoxW(form, kMsgUninstallPathNotFound, kProductName, MB_OK | MB_ICONEXCLAMATION);
         ExitProcess(0);
     }

@@ -5,7 +5,7 @@
 #include "prcBasics.h"
 #include "test_support.h"
 
-using ferrolin::prcBasics::GetInstallFolder;
+namespace prcBasics = ferrolin::prcBasics;
 using testing_support::Utf16Bytes;
 
 namespace {
@@ -15,6 +15,11 @@ std::vector<BYTE> Terminated(const std::wstring& text) {
     data.push_back(0);
     data.push_back(0);
     return data;
+}
+
+std::wstring GetInstallFolder() {
+    const prcBasics::Folder folder = prcBasics::GetInstallFolder();
+    return std::wstring(folder.text, folder.length);
 }
 
 }  // namespace
@@ -48,6 +53,8 @@ TEST(GetInstallFolder, StoredForms) {
         if (c.key) testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, L"other", REG_SZ, Terminated(L"x"));
         if (c.value) testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, ferrolin::kValueDir, c.type, c.data);
         const std::wstring folder = GetInstallFolder();
+        EXPECT_TRUE(prcBasics::IsBlank(prcBasics::GetInstallFolder()) ==
+                    (folder.find_first_not_of(L' ') == std::wstring::npos)) << c.name << ": blank test";
         EXPECT_EQ(folder, c.folder) << c.name << ": got " << folder.size() << " characters \""
                                     << testing_support::Narrow(folder) << "\"";
     }
