@@ -35,3 +35,13 @@ void CheckMember(HRESULT hr) {
 }
 
 }  // namespace ferrolin::library
+
+#if defined(__MINGW32__) && !defined(__clang__)
+// libstdc++'s default terminate handler names the type of an uncaught exception, and for
+// that links its 45 KB C++ name demangler into the library. Nothing may escape the COM edge
+// above; should anything reach terminate, the process ends as abort ends it, unnamed.
+#include <cstdlib>
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
