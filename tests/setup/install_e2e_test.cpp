@@ -15,6 +15,7 @@
 #include "excel_standin.h"
 #include "install_e2e.h"
 #include "names.h"
+#include "test_support.h"
 #include "uidriver.h"
 
 using namespace install_e2e;
@@ -774,6 +775,42 @@ TEST_F(Install, TypedFolderMissing) {
     EXPECT_FALSE(FolderExists(Join(scratch_, L"NOWHERE")));
     EXPECT_TRUE(RecordValues().empty());
     RemoveTree(fallback);
+}
+
+// The default folder cannot be made (a file already has its name): the system's description
+// under "Ferrolin" with the critical icon, and setup goes on to the copy, which fails.
+TEST_F(Install, DefaultFolderCannotBeCreated) {
+    PlaceAllComponents();
+    RemoveTree(library_);
+    const std::wstring fallback = std::wstring(ferrolin::kDefaultFolderDrive) + ferrolin::kProductName;
+    RemoveTree(fallback);
+    DeleteFileW(fallback.c_str());
+    testing_support::WriteFileBytes(fallback, "a file where the folder would go");
+
+    HWND terms = nullptr;
+    SetupRun setup = StartToTerms(DistFolder(), &terms);
+    AgreeAndNext(terms);
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+
+    wchar_t described[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ALREADY_EXISTS, 0,
+                   described, 512, nullptr);
+    std::wstring expected = described;
+    while (!expected.empty() && (expected.back() == L'\n' || expected.back() == L'\r')) expected.pop_back();
+    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kProductName);
+    EXPECT_EQ(N(failure.text), N(expected));
+    EXPECT_EQ(failure.icon, uidriver::IconKind::Error) << uidriver::ToString(failure.icon);
+    uidriver::PressButton(failure.hwnd, IDOK);
+
+    const uidriver::MessageBoxInfo copy = WaitMessage(setup, ferrolin::kMessageTitle);
+    EXPECT_EQ(N(copy.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
+                              ferrolin::kMsgCopyTail));
+    uidriver::PressButton(copy.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    EXPECT_EQ(ReadBytes(fallback), "a file where the folder would go") << "the file in the folder's place changed";
+    EXPECT_TRUE(RecordValues().empty());
+    DeleteFileW(fallback.c_str());
 }
 
 // Back from the destination page to a fresh terms page, then Next again: the add-in is
