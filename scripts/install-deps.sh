@@ -33,7 +33,8 @@ fi
 
 # Wine runs 32-bit Windows programs with a 32-bit Linux loader. A kernel without IA-32
 # emulation cannot execute it; there the loader is run under qemu's user-mode CPU emulation
-# instead (slow: about a minute per process), so the 32-bit tests can still run.
+# instead, so the 32-bit tests can still run (the Wine scripts set QEMU_RESERVED_VA so that a
+# process starts in seconds rather than a minute).
 # FERROLIN_EMULATE_32BIT=0 leaves the machine alone.
 if [ "${FERROLIN_EMULATE_32BIT:-1}" = 1 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   if [ ! -x /usr/bin/qemu-i386-static ]; then
