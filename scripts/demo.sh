@@ -29,11 +29,7 @@ mkdir -p "$shots"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINELOADER=/usr/lib/wine/wine64
-# Where qemu emulates the CPU for 32-bit programs (see install-deps.sh), it gives each one
-# a 4 GB address space by default, and Wine reserving everything above 2 GB costs about a
-# minute at every process start. 2 GB and a little above are all Wine needs there.
-export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x81000000}"
+. "$root/scripts/wine-env.sh"
 export WINEPREFIX="$prefix"
 wine=/usr/lib/wine/wine64
 xvfb_pid=""

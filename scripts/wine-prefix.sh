@@ -14,11 +14,7 @@ templates="$(realpath -m "${FERROLIN_WINE_TEMPLATES:-$here/../build/wine-templat
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINELOADER=/usr/lib/wine/wine64
-# Where qemu emulates the CPU for 32-bit programs (see install-deps.sh), it gives each one
-# a 4 GB address space by default, and Wine reserving everything above 2 GB costs about a
-# minute at every process start. 2 GB and a little above are all Wine needs there.
-export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x81000000}"
+. "$here/wine-env.sh"
 wine=/usr/lib/wine/wine64
 
 stop() {
@@ -33,7 +29,7 @@ stamp() {
     sha1sum "$here/wine-prefix.sh" | cut -d' ' -f1
     echo "display=${FERROLIN_WINE_DISPLAY:-0}"
     # A prefix made while 32-bit programs could not run lacks its 32-bit half.
-    /usr/lib/wine/wine --version >/dev/null 2>&1 && echo "run32=1"
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo "run32=1"; fi
   } | sha1sum | cut -d' ' -f1
 }
 

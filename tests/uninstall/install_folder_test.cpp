@@ -53,8 +53,8 @@ TEST(GetInstallFolder, StoredForms) {
         if (c.key) testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, L"other", REG_SZ, Terminated(L"x"));
         if (c.value) testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, ferrolin::kValueDir, c.type, c.data);
         const std::wstring folder = GetInstallFolder();
-        EXPECT_TRUE(prcBasics::IsBlank(prcBasics::GetInstallFolder()) ==
-                    (folder.find_first_not_of(L' ') == std::wstring::npos)) << c.name << ": blank test";
+        EXPECT_EQ(prcBasics::IsBlank(prcBasics::GetInstallFolder()),
+                  folder.find_first_not_of(L' ') == std::wstring::npos) << c.name << ": blank test";
         EXPECT_EQ(folder, c.folder) << c.name << ": got " << folder.size() << " characters \""
                                     << testing_support::Narrow(folder) << "\"";
     }
