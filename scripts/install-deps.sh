@@ -34,20 +34,45 @@ fi
 # Wine runs 32-bit Windows programs with a 32-bit Linux loader. A kernel without IA-32
 # emulation cannot execute it; there the loader is run under qemu's user-mode CPU emulation
 # instead, so the 32-bit tests can still run (the Wine scripts set QEMU_RESERVED_VA so that a
-# process starts in seconds rather than a minute).
-# FERROLIN_EMULATE_32BIT=0 leaves the machine alone.
-if [ "${FERROLIN_EMULATE_32BIT:-1}" = 1 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  if [ ! -x /usr/bin/qemu-i386-static ]; then
-    $SUDO apt-get install -y -q --no-install-recommends qemu-user-static ||
-      { $SUDO apt-get update -q && $SUDO apt-get install -y -q --no-install-recommends qemu-user-static; }
+# process starts in seconds rather than a minute). The release's own qemu (7.2 on bookworm)
+# crashes at random inside Wine's RPC, so qemu comes from the release's backports suite
+# (10.0 on bookworm); backports are pinned low by apt, so nothing else changes.
+# FERROLIN_EMULATE_32BIT=0 leaves the machine alone; FERROLIN_EMULATE_32BIT=always sets up the
+# emulation even where the kernel runs 32-bit code, to reproduce such a machine (undo it with
+# "echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386").
+qemu_version() { sed -n 's/.*version \([0-9][0-9.]*\).*/\1/p' | head -n 1; }
+# The interpreter the kernel runs for 32-bit programs, empty where they run natively. With
+# flag F it is the file opened at registration, which an upgrade of the package leaves in use.
+emulated_qemu_version() { QEMU_VERSION=1 /usr/lib/wine/wine 2>/dev/null | qemu_version; }
+needs_emulation() { ! /usr/lib/wine/wine --version >/dev/null 2>&1 || [ -n "$(emulated_qemu_version)" ]; }
+emulate="${FERROLIN_EMULATE_32BIT:-1}"
+if [ "$emulate" = always ] || { [ "$emulate" = 1 ] && needs_emulation; }; then
+  . /etc/os-release
+  backports="${VERSION_CODENAME}-backports"
+  if ! apt-cache policy 2>/dev/null | grep -q " ${backports}/main "; then
+    echo "Adding ${backports} to apt's sources"
+    printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$backports" | $SUDO tee /etc/apt/sources.list.d/ferrolin-backports.sources >/dev/null
+    $SUDO apt-get update -q
+  fi
+  want=$(apt-cache -t "$backports" policy qemu-user-static | awk '/Candidate:/ {print $2}')
+  have=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
+  if [ -n "$want" ] && [ "$want" != "(none)" ] && [ "$have" != "$want" ]; then
+    echo "Installing qemu-user-static $want from ${backports}"
+    $SUDO apt-get install -y -q --no-install-recommends -t "$backports" qemu-user-static
   fi
   binfmt=/proc/sys/fs/binfmt_misc
   [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" || true
+  installed=$(/usr/bin/qemu-i386-static --version 2>/dev/null | qemu_version)
+  if [ -e "$binfmt/qemu-i386" ] && [ "$(emulated_qemu_version)" != "$installed" ]; then
+    echo "Registering qemu $installed for 32-bit programs again (the kernel holds $(emulated_qemu_version))"
+    echo -1 | $SUDO tee "$binfmt/qemu-i386" >/dev/null || true
+  fi
   if [ -e "$binfmt/register" ] && [ ! -e "$binfmt/qemu-i386" ]; then
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
       $SUDO tee "$binfmt/register" >/dev/null || true
   fi
   /usr/lib/wine/wine --version >/dev/null 2>&1 &&
-    echo "32-bit programs run under CPU emulation on this machine (no IA-32 support in its kernel)."
+    echo "32-bit programs run under qemu $(emulated_qemu_version) on this machine."
 fi
 exit 0

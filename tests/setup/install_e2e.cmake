@@ -40,8 +40,7 @@ ferrolin_add_gtest(install_e2e_test
   SOURCES install_e2e_test.cpp
   LIBS install_e2e
   LOCKS install_record excel system_folder
-  TIMEOUT 180
-  NOT_EMULATED)
+  TIMEOUT 180)
 
 # The demo's driver (scripts/demo.sh): the ordinary road with screenshots, and a report.
 add_executable(install_demo WIN32 install_demo.cpp)
