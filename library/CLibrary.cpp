@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 #include "ansi.h"
@@ -228,13 +229,14 @@ HRESULT STDMETHODCALLTYPE CLibrary::GetWindowsDir(BSTR* result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     return Guarded([&] {
-        char buffer[kWindowsDirBuffer];
-        memset(buffer, ' ', sizeof buffer);
-        if (GetWindowsDirectoryA(buffer, kWindowsDirBuffer) == 0) {
+        wchar_t buffer[kWindowsDirBuffer];
+        wmemset(buffer, L' ', kWindowsDirBuffer);
+        const UINT length = GetWindowsDirectoryW(buffer, kWindowsDirBuffer);
+        if (length == 0 || length >= kWindowsDirBuffer) {
             *result = NewText(L"").release();
             return;
         }
-        unique_bstr raw = NewText(FromAnsi(buffer, sizeof buffer));
+        unique_bstr raw = NewText(std::wstring(buffer, kWindowsDirBuffer));
         CheckMember(Self()->StripTerminator(raw.get(), result));
     });
 }
@@ -352,13 +354,13 @@ HRESULT STDMETHODCALLTYPE CLibrary::Delete_All() {
 
 HRESULT STDMETHODCALLTYPE CLibrary::prcLink(BSTR* lpFile) {
     return Guarded([&] {
-        ShellExecuteA(nullptr, nullptr, ToAnsi(Text(lpFile)).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(nullptr, nullptr, Text(lpFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     });
 }
 
 HRESULT STDMETHODCALLTYPE CLibrary::prcLink_About(BSTR* lpFile) {
     return Guarded([&] {
-        ShellExecuteA(nullptr, nullptr, ToAnsi(Text(lpFile)).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(nullptr, nullptr, Text(lpFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     });
 }
 

@@ -1,4 +1,6 @@
-// Texts are wide inside the programs and cross the system boundary in the ANSI code page.
+// Texts are wide inside the programs and cross the system boundary through the wide entry
+// points. The ANSI code page remains where a stored form is defined by it: the status
+// encoding, and what a client reads of a text value as bytes.
 #pragma once
 
 #include <string>

@@ -32,6 +32,8 @@ inline constexpr wchar_t kErrUnsupportedType[] = L"Tipo de valor no compatible";
 // Library
 inline constexpr wchar_t kLibraryName[] = L"IFR_v11";
 inline constexpr wchar_t kLibraryFile[] = L"IFR_v11.dll";
+// The 32-bit library beside the 64-bit setup, installed as kLibraryFile for 32-bit Excel.
+inline constexpr wchar_t kLibrary32Source[] = L"IFR_v11_x86.dll";
 inline constexpr wchar_t kLibraryProgId[] = L"IFR_v11.CLibrary";
 inline constexpr wchar_t kMsgCantRegisterAddin[] = L"Can't register Addin.";
 
@@ -69,6 +71,12 @@ inline constexpr wchar_t kProgramExt[] = L".exe";
 inline constexpr wchar_t kMsgExcelNotAvailable[] =
     L"Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
     L"Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r";
+
+// Setup: a 32-bit setup on 64-bit Windows whose Excel is 64-bit
+inline constexpr wchar_t kMsgExcelIs64Bit[] =
+    L"The Microsoft Excel on this computer is the 64-bit version, and this setup installs "
+    L"Ferrolin 1.1 for 32-bit Excel only.\r"
+    L"Please run the 64-bit setup of Ferrolin 1.1 instead (setup.exe from Ferrolin-1.1-x64.zip).";
 
 // Setup: window captions
 inline constexpr wchar_t kCaptionTerms[] = L"Wizard Install  - Step 2 of 4 ";

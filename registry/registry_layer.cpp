@@ -1,5 +1,7 @@
 #include "registry_layer.h"
 
+#include <cwchar>
+
 #include "ansi.h"
 #include "names.h"
 #include "vb_error.h"
@@ -14,39 +16,71 @@ constexpr DWORD kTextBuffer = 1024;
 constexpr DWORD kBinaryBuffer = 4096;
 constexpr DWORD kEnumBuffer = 260;
 constexpr DWORD kEnumLimit = 999999;
+constexpr UINT kWindowsDirBuffer = 255;
 
 unique_hkey OpenKey(long hKey, const std::wstring& keyName, REGSAM access) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(RootKey(hKey), ToAnsi(keyName).c_str(), 0, access, &key) != ERROR_SUCCESS)
-        return nullptr;
+    if (RegOpenKeyExW(RootKey(hKey), keyName.c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
     return unique_hkey(key);
 }
 
-unique_variant ReadText(HKEY key, const std::string& name, unique_variant result) {
-    char buffer[kTextBuffer];
-    memset(buffer, ' ', sizeof buffer);
-    DWORD size = kTextBuffer;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
-        ERROR_SUCCESS)
-        return result;
-    // The stored text without its terminator; a value of no data at all is the empty text.
-    return MakeText(FromAnsi(buffer, size > 0 ? size - 1 : 0));
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// A value's type and data, read into a buffer of `capacity` bytes; false when it cannot be
+// read or does not fit. Texts come as the registry keeps them, in UTF-16.
+bool QueryValue(HKEY key, const std::wstring& name, DWORD capacity, DWORD* type, std::vector<BYTE>* data) {
+    data->assign(capacity, 0);
+    DWORD size = capacity;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, type, data->data(), &size) != ERROR_SUCCESS) return false;
+    data->resize(size);
+    return true;
 }
 
-unique_variant ReadBinary(HKEY key, const std::string& name, unique_variant result) {
-    std::vector<BYTE> buffer(kBinaryBuffer);
-    DWORD size = kBinaryBuffer;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, buffer.data(), &size) != ERROR_SUCCESS)
-        return result;
-    return MakeBytes(buffer.data(), size);
+// The data as the ANSI entry points hand it over: texts converted to the ANSI code page,
+// their terminator included; everything else as stored.
+std::vector<BYTE> AnsiForm(DWORD type, std::vector<BYTE> data) {
+    if (!IsTextType(type)) return data;
+    const std::string bytes =
+        ToAnsi(std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t)));
+    return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
-unique_variant ReadNumber(HKEY key, const std::string& name, unique_variant result) {
+// Kind 1: a text of up to 1024 characters, its terminator included. The stored text comes
+// back without its terminator; data of other types is taken as ANSI text, as it always was.
+unique_variant ReadText(HKEY key, const std::wstring& name, unique_variant result) {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (!QueryValue(key, name, kTextBuffer * sizeof(wchar_t), &type, &data)) return result;
+    if (IsTextType(type)) {
+        const size_t length = data.size() / sizeof(wchar_t);
+        return MakeText(std::wstring(reinterpret_cast<const wchar_t*>(data.data()), length > 0 ? length - 1 : 0));
+    }
+    if (data.size() > kTextBuffer) return result;
+    // A value of no data at all is the empty text.
+    return MakeText(FromAnsi(reinterpret_cast<const char*>(data.data()), data.empty() ? 0 : data.size() - 1));
+}
+
+// Kinds 3 and 4 hand over the bytes the ANSI entry point would give a buffer of `limit`
+// bytes (a text in its ANSI form); a value that would not fit reads as missing.
+bool ReadBytes(HKEY key, const std::wstring& name, DWORD limit, std::vector<BYTE>* bytes) {
+    DWORD type = REG_NONE;
+    // An ANSI form of `limit` bytes has at most `limit` characters.
+    if (!QueryValue(key, name, limit * sizeof(wchar_t), &type, bytes)) return false;
+    *bytes = AnsiForm(type, std::move(*bytes));
+    return bytes->size() <= limit;
+}
+
+unique_variant ReadBinary(HKEY key, const std::wstring& name, unique_variant result) {
+    std::vector<BYTE> bytes;
+    if (!ReadBytes(key, name, kBinaryBuffer, &bytes)) return result;
+    return MakeBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+unique_variant ReadNumber(HKEY key, const std::wstring& name, unique_variant result) {
+    std::vector<BYTE> bytes;
+    if (!ReadBytes(key, name, sizeof(DWORD), &bytes)) return result;
     DWORD number = 0;
-    DWORD size = sizeof number;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
-        ERROR_SUCCESS)
-        return result;
+    memcpy(&number, bytes.data(), bytes.size());
     return MakeLong(static_cast<long>(number));
 }
 
@@ -55,15 +89,15 @@ unique_variant ReadNumber(HKEY key, const std::string& name, unique_variant resu
 bool CreateRegistryKey(long hKey, const std::wstring& keyName) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(RootKey(hKey), ToAnsi(keyName).c_str(), 0, nullptr, 0, 0, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(RootKey(hKey), keyName.c_str(), 0, nullptr, 0, 0, nullptr, &key, &disposition) !=
+        ERROR_SUCCESS)
         throw VbError(kErrRegistry, kCreateKeyFailureText);
     unique_hkey owned(key);
     return disposition == REG_OPENED_EXISTING_KEY;
 }
 
 void DeleteRegistryKey(long hKey, const std::wstring& keyName) {
-    RegDeleteKeyA(RootKey(hKey), ToAnsi(keyName).c_str());
+    RegDeleteKeyW(RootKey(hKey), keyName.c_str());
 }
 
 unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName,
@@ -71,11 +105,10 @@ unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const st
     unique_variant result = defaultValue ? CopyByValue(*defaultValue) : MakeText(L"");
     unique_hkey key = OpenKey(hKey, keyName, kRead);
     if (!key) return result;
-    const std::string name = ToAnsi(valueName);
     switch (keyType) {
-    case kKindText: return ReadText(key.get(), name, std::move(result));
-    case kKindBinary: return ReadBinary(key.get(), name, std::move(result));
-    case kKindNumber: return ReadNumber(key.get(), name, std::move(result));
+    case kKindText: return ReadText(key.get(), valueName, std::move(result));
+    case kKindBinary: return ReadBinary(key.get(), valueName, std::move(result));
+    case kKindNumber: return ReadNumber(key.get(), valueName, std::move(result));
     default: throw VbError(kErrRegistry, kErrUnsupportedType);
     }
 }
@@ -84,26 +117,25 @@ void SetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring
                       const VARIANT& value) {
     unique_hkey key = OpenKey(hKey, keyName, kWrite);
     if (!key) return;
-    const std::string name = ToAnsi(valueName);
+    const wchar_t* name = valueName.c_str();
     switch (keyType) {
     case kKindText: {
         // The size leaves the terminator out; the buffer handed over carries it, and the
-        // registry keeps it with the text.
-        const std::string text = ToAnsi(VariantToText(value));
-        RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size()));
+        // registry keeps it with the text (the bytes the ANSI entry point stored too).
+        const std::wstring text = VariantToText(value);
+        RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() * sizeof(wchar_t)));
         break;
     }
     case kKindBinary: {
         const std::vector<BYTE> bytes = VariantToBytes(value);
         if (bytes.empty()) throw VbError::SubscriptOutOfRange();
-        RegSetValueExA(key.get(), name.c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+        RegSetValueExW(key.get(), name, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
         break;
     }
     case kKindNumber: {
         const DWORD number = static_cast<DWORD>(VariantToLong(value));
-        RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                       sizeof number);
+        RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
         break;
     }
     default: break;
@@ -112,7 +144,7 @@ void SetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring
 
 void DeleteRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName) {
     if (unique_hkey key = OpenKey(hKey, keyName, kWrite))
-        RegDeleteValueA(key.get(), ToAnsi(valueName).c_str());
+        RegDeleteValueW(key.get(), valueName.c_str());
 }
 
 bool CheckRegistryKey(long hKey, const std::wstring& keyName) {
@@ -128,11 +160,11 @@ std::vector<std::wstring> EnumRegistryKeys(long hKey, const std::wstring& keyNam
         key = opened.get();
     }
     std::vector<std::wstring> names;
-    char buffer[kEnumBuffer];
+    wchar_t buffer[kEnumBuffer];
     for (DWORD i = 0; i <= kEnumLimit; ++i) {
-        memset(buffer, ' ', sizeof buffer);
-        if (RegEnumKeyA(key, i, buffer, kEnumBuffer) != ERROR_SUCCESS) break;
-        names.push_back(FromAnsi(buffer, strnlen(buffer, kEnumBuffer)));
+        wmemset(buffer, L' ', kEnumBuffer);
+        if (RegEnumKeyW(key, i, buffer, kEnumBuffer) != ERROR_SUCCESS) break;
+        names.emplace_back(buffer, wcsnlen(buffer, kEnumBuffer));
     }
     return names;
 }
@@ -148,11 +180,11 @@ void SetRegistryValueX(const std::wstring& keyName, const std::wstring& valueNam
 }
 
 std::wstring GetWindowsDir() {
-    char buffer[255];
-    memset(buffer, ' ', sizeof buffer);
-    const UINT length = GetWindowsDirectoryA(buffer, sizeof buffer);
-    if (length == 0) return {};
-    return StripTerminator(FromAnsi(buffer, sizeof buffer));
+    wchar_t buffer[kWindowsDirBuffer];
+    wmemset(buffer, L' ', kWindowsDirBuffer);
+    const UINT length = GetWindowsDirectoryW(buffer, kWindowsDirBuffer);
+    if (length == 0 || length >= kWindowsDirBuffer) return {};
+    return StripTerminator(std::wstring(buffer, kWindowsDirBuffer));
 }
 
 std::wstring StripTerminator(const std::wstring& text) {

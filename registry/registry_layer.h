@@ -1,7 +1,9 @@
 // The typed registry layer shared by setup and the library. Keys are named by a root
 // handle (a predefined root as a signed 32-bit number, or an open key) and a path; every
-// call opens what it needs, works and closes it again. Texts go through the ANSI entry
-// points. Values travel as VARIANTs: text, byte array, 32-bit integer or empty.
+// call opens what it needs, works and closes it again. Texts go through the wide entry
+// points, so every character is kept; what a client reads back of a text the ANSI code
+// page can hold is what the ANSI entry points gave. Values travel as VARIANTs: text, byte
+// array, 32-bit integer or empty.
 #pragma once
 
 #include <windows.h>

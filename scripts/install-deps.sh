@@ -12,6 +12,7 @@ packages=(
   googletest libwine-dev
   wine wine64 wine32:i386
   xvfb x11-apps imagemagick
+  locales
 )
 
 missing=()
@@ -29,6 +30,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
   fi
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# A Japanese locale: Wine takes the ANSI code page from it (932, a double-byte one), and the
+# file names' encoding from the locale as the C library knows it.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  $SUDO localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
 fi
 
 # Wine runs 32-bit Windows programs with a 32-bit Linux loader. A kernel without IA-32

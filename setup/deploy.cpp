@@ -23,14 +23,31 @@ namespace {
 
 constexpr DWORD kSystemDirBuffer = 255;
 
+constexpr auto kSystem = ComponentFolder::System;
+
 const SystemComponent kSystemComponents[] = {
-    {0, kRegistrarPresent, kRegistrarSource, kRegistrarPresent, kMsgCopyRegsvr32, true, nullptr},
-    {1, kVb6esPresent, kVb6esFile, kVb6esFile, kMsgCopyVb6es, true, kVb6esFile},
-    {3, kComdlgFile, kComdlgSource, kComdlgFile, kMsgCopyComdlg, false, kComdlgFile},
-    {4, kFm20File, kFm20Source, kFm20File, kMsgCopyFm20, true, kFm20File},
-    {6, kMscomctlFile, kMscomctlSource, kMscomctlFile, kMsgCopyMscomctl, false, kMscomctlFile},
-    {7, kLibraryFile, kLibraryFile, kLibraryFile, kMsgCopyLibrary, true, kLibraryFile},
+    {0, kSystem, kRegistrarPresent, kRegistrarSource, kRegistrarPresent, kMsgCopyRegsvr32, true, nullptr},
+    {1, kSystem, kVb6esPresent, kVb6esFile, kVb6esFile, kMsgCopyVb6es, true, kVb6esFile},
+    {3, kSystem, kComdlgFile, kComdlgSource, kComdlgFile, kMsgCopyComdlg, false, kComdlgFile},
+    {4, kSystem, kFm20File, kFm20Source, kFm20File, kMsgCopyFm20, true, kFm20File},
+    {6, kSystem, kMscomctlFile, kMscomctlSource, kMscomctlFile, kMsgCopyMscomctl, false, kMscomctlFile},
+    {7, kSystem, kLibraryFile, kLibraryFile, kLibraryFile, kMsgCopyLibrary, true, kLibraryFile},
+#ifdef _WIN64
+    // 32-bit Excel loads only a 32-bit library, registered in the 32-bit view of the
+    // registry by the 32-bit registrar: the same as row 7, in the 32-bit system folder.
+    {8, ComponentFolder::System32Bit, kLibraryFile, kLibrary32Source, kLibraryFile, kMsgCopyLibrary, true,
+     kLibraryFile},
+#endif
 };
+
+// The folder a system folder call fills in, or the empty text when it fails or does not fit.
+template <class Call>
+std::wstring FolderFrom(Call call) {
+    wchar_t buffer[kSystemDirBuffer + 1] = {};
+    const UINT length = call(buffer, kSystemDirBuffer);
+    if (length == 0 || length > kSystemDirBuffer) return L"";
+    return StripTerminator(std::wstring(buffer, kSystemDirBuffer));
+}
 
 void Critical(const std::wstring& text, const wchar_t* title = kMessageTitle) {
     MsgBox(text, MB_OK | MB_ICONERROR, title);
@@ -62,23 +79,25 @@ std::wstring SourceFile(const std::wstring& name) {
     return folder + L"\\" + name;
 }
 
-std::wstring GetSystemDir() {
-    char buffer[kSystemDirBuffer + 1] = {};
-    const UINT length = GetSystemDirectoryA(buffer, kSystemDirBuffer);
-    if (length == 0 || length > kSystemDirBuffer) return L"";
-    return StripTerminator(FromAnsi(buffer, kSystemDirBuffer));
+std::wstring GetSystemDir() { return FolderFrom(GetSystemDirectoryW); }
+
+std::wstring GetSystemWow64Dir() { return FolderFrom(GetSystemWow64DirectoryW); }
+
+std::wstring FolderOf(const SystemComponent& component) {
+    return component.folder == ComponentFolder::System ? GetSystemDir() : GetSystemWow64Dir();
 }
 
 void prcRegisterFile(const std::wstring& commandLine) {
     FailuresRecorded failures;
     failures.Run([&] {
-        std::string line = ToAnsi(commandLine);
-        STARTUPINFOA startup{};
+        // CreateProcessW may write into the command line: it gets a copy of its own.
+        std::wstring line = commandLine;
+        STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
             throw LastWin32Error();
         // The registrar runs on by itself: nothing of it is kept.
@@ -100,7 +119,9 @@ void prcCopyComponent(short componentIndex) {
         if (component.index == componentIndex) row = &component;
     if (!row) return;
 
-    const std::wstring systemFolder = GetSystemDir();
+    const std::wstring systemFolder = FolderOf(*row);
+    // Without a 32-bit system folder there is no 32-bit Excel to serve.
+    if (row->folder == ComponentFolder::System32Bit && systemFolder.empty()) return;
     const std::wstring target = systemFolder + L"\\" + row->installedName;
     const std::wstring source = SourceFile(row->sourceName);
     FailuresRecorded failures;
@@ -110,16 +131,20 @@ void prcCopyComponent(short componentIndex) {
         if (row->failureEnds) EndProgram();
     }
     failures.Stop();
-    if (row->registeredName)
-        prcRegisterFile(kRegistrarCommand + systemFolder + L"\\" + row->registeredName);
+    if (!row->registeredName) return;
+    // A bare registrar name finds the one of the program's own bitness; the 32-bit system
+    // folder's row names that folder's registrar by its full path.
+    const std::wstring registrar =
+        row->folder == ComponentFolder::System ? kRegistrarCommand : systemFolder + L"\\" + kRegistrarCommand;
+    prcRegisterFile(registrar + systemFolder + L"\\" + row->registeredName);
 }
 
 void prcCopyUninstallers() {
     // The folder as many characters as the platform reports.
-    char buffer[kSystemDirBuffer + 1] = {};
-    UINT length = GetSystemDirectoryA(buffer, kSystemDirBuffer);
+    wchar_t buffer[kSystemDirBuffer + 1] = {};
+    UINT length = GetSystemDirectoryW(buffer, kSystemDirBuffer);
     if (length > kSystemDirBuffer) length = 0;
-    const std::wstring systemFolder = FromAnsi(buffer, length);
+    const std::wstring systemFolder(buffer, length);
     FailuresRecorded failures;
     for (const wchar_t* uninstaller : {kUninstaller10, kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + kProgramExt;

@@ -16,17 +16,22 @@ std::wstring SourceFile(const std::wstring& name);
 
 // The Windows system folder, or the empty text when the platform cannot tell.
 std::wstring GetSystemDir();
+// The 32-bit system folder of 64-bit Windows (SysWOW64); empty on 32-bit Windows.
+std::wstring GetSystemWow64Dir();
 
 // Starts a command line as a new process in a hidden window, without waiting for it;
 // "Not register the file " + the command line when it cannot be started.
 void prcRegisterFile(const std::wstring& commandLine);
 
-// One row of the system component table: its index, the name looked for in the system
-// folder, the name beside setup, the name in the system folder, the message of a failed
+enum class ComponentFolder { System, System32Bit };
+
+// One row of the system component table: its index, its system folder, the name looked for
+// in that folder, the name beside setup, the name in the folder, the message of a failed
 // copy, whether that failure ends setup, and the name handed to the registrar (none for
 // the registrar itself).
 struct SystemComponent {
     short index;
+    ComponentFolder folder;
     const wchar_t* presentTest;
     const wchar_t* sourceName;
     const wchar_t* installedName;
@@ -34,8 +39,12 @@ struct SystemComponent {
     bool failureEnds;
     const wchar_t* registeredName;
 };
-// The rows in the order the start-up deployment walks them: 0, 1, 3, 4, 6, 7.
+// The rows in the order the start-up deployment walks them: 0, 1, 3, 4, 6, 7, and in the
+// 64-bit setup 8, the 32-bit library for 32-bit Excel.
 const SystemComponent* SystemComponents(size_t* count);
+// The row's system folder; empty when the platform has none (no 32-bit system folder on
+// 32-bit Windows).
+std::wstring FolderOf(const SystemComponent& component);
 
 // Copies one component into the system folder and starts the registrar on it. An index
 // outside the table does nothing.

@@ -7,6 +7,7 @@
 
 #include "ansi.h"
 #include "automation.h"
+#include "bitness.h"
 #include "controls.h"
 #include "deploy.h"
 #include "excel.h"
@@ -30,6 +31,8 @@ constexpr double kFirstSupportedVersion = 9;  // Excel 2000
 
 void Main() {
     prcInitControls();
+    // Before Excel is started: the refusal needs no Excel instance.
+    prcCheckExcelBitness();
     prcCheckExcelVersion();
     blnReinstall = false;
     prcStartInstall();
@@ -84,8 +87,9 @@ void prcStartInstall() {
     size_t count = 0;
     const SystemComponent* components = SystemComponents(&count);
     for (size_t i = 0; i < count; ++i) {
-        if (!fso::FileExists(GetSystemDir() + L"\\" + components[i].presentTest))
-            prcCopyComponent(components[i].index);
+        const std::wstring folder = FolderOf(components[i]);
+        if (components[i].folder == ComponentFolder::System32Bit && folder.empty()) continue;
+        if (!fso::FileExists(folder + L"\\" + components[i].presentTest)) prcCopyComponent(components[i].index);
     }
     prcDetectInstallation();
     prcFillDefaultPath();

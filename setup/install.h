@@ -12,7 +12,8 @@ namespace ferrolin {
 // shows it again whenever it is created afresh in this run (after "<< Back").
 inline std::wstring strDefaultPath;
 
-// The entry procedure: common controls, Excel version check, blnReinstall := False, driver.
+// The entry procedure: common controls, the Excel bitness and version checks,
+// blnReinstall := False, driver.
 void Main();
 // Registers the extended common-control classes; True when no error occurred.
 bool prcInitControls();

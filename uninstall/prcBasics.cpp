@@ -24,14 +24,6 @@ const int kPathChars = kFolderBufferSize + 64;
 short intAttempts = 0;
 #endif
 
-// Wide text in the system ANSI code page, NUL-terminated; false when it does not fit.
-template <int N>
-bool ToAnsi(const wchar_t* text, char (&out)[N]) {
-    const int written = WideCharToMultiByte(CP_ACP, 0, text, -1, out, N, nullptr, nullptr);
-    if (written == 0) out[0] = '\0';
-    return written != 0;
-}
-
 // Appends `text` to `path` holding `length` characters; false when it does not fit.
 bool Append(wchar_t (&path)[kPathChars], int& length, const wchar_t* text, int count) {
     if (count > kPathChars - 1 - length) return false;
@@ -41,36 +33,31 @@ bool Append(wchar_t (&path)[kPathChars], int& length, const wchar_t* text, int c
     return true;
 }
 
-// The folder joined to this version's file of the given extension, in the ANSI code page.
-bool FilePath(const Folder& folder, const wchar_t* extension, char (&out)[kPathChars * 4]) {
-    wchar_t path[kPathChars];
+// The folder joined to this version's file of the given extension.
+bool FilePath(const Folder& folder, const wchar_t* extension, wchar_t (&path)[kPathChars]) {
     int length = 0;
     path[0] = L'\0';
-    const bool joined = Append(path, length, folder.text, folder.length) && Append(path, length, L"\\", 1) &&
-                        Append(path, length, kFileStem, static_cast<int>(wcslen(kFileStem))) &&
-                        Append(path, length, extension, static_cast<int>(wcslen(extension)));
-    return joined && ToAnsi(path, out);
+    return Append(path, length, folder.text, folder.length) && Append(path, length, L"\\", 1) &&
+           Append(path, length, kFileStem, static_cast<int>(wcslen(kFileStem))) &&
+           Append(path, length, extension, static_cast<int>(wcslen(extension)));
 }
 }  // namespace
 
 Folder GetInstallFolder() {
     Folder folder = {};
-    char name[64];
-    char value_name[64];
-    ToAnsi(kInstallKey, name);
-    ToAnsi(kValueDir, value_name);
 
     // The results of the open and of the query are not examined: a key that cannot be
     // opened leaves the handle 0, and the query on it fails like a missing value.
     HKEY hKey = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, name, 0, kKeyAllAccess, &hKey);
+    RegOpenKeyExW(HKEY_CURRENT_USER, kInstallKey, 0, kKeyAllAccess, &hKey);
     unique_hkey key(hKey);
 
-    char buffer[kFolderBufferSize];
-    std::memset(buffer, ' ', sizeof buffer);
-    DWORD size = kFolderBufferSize;
+    wchar_t buffer[kFolderBufferSize];
+    for (wchar_t& c : buffer) c = L' ';
+    DWORD size = sizeof buffer;
     DWORD type = REG_SZ;
-    const LONG queried = RegQueryValueExA(key.get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    const LONG queried =
+        RegQueryValueExW(key.get(), kValueDir, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     key.reset();
 
     if (queried != ERROR_SUCCESS) {
@@ -84,8 +71,8 @@ Folder GetInstallFolder() {
     }
     // The stored text without its terminating NUL; a value stored with no data at all is
     // the empty text, and one stored without a terminator keeps its last character.
-    const int bytes = static_cast<int>(strnlen(buffer, size));
-    folder.length = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, buffer, bytes, folder.text, kFolderBufferSize);
+    folder.length = static_cast<int>(wcsnlen(buffer, size / sizeof(wchar_t)));
+    std::memcpy(folder.text, buffer, folder.length * sizeof(wchar_t));
     folder.text[folder.length] = L'\0';
     return folder;
 }
@@ -99,13 +86,13 @@ bool IsBlank(const Folder& folder) {
 void prcUninstallFiles(const Folder& folder, short& intAttempts) {
     // Every step may fail (a file missing, held open, read-only): the failure is skipped.
     // A path that cannot be formed names no file, and nothing is deleted for it.
-    char workbook[kPathChars * 4];
-    char help[kPathChars * 4];
+    wchar_t workbook[kPathChars];
+    wchar_t help[kPathChars];
     const bool have_workbook = FilePath(folder, kWorkbookExt, workbook);
     const bool have_help = FilePath(folder, kHelpExt, help);
     while (intAttempts < 10) {
-        if (have_workbook) DeleteFileA(workbook);
-        if (have_help) DeleteFileA(help);
+        if (have_workbook) DeleteFileW(workbook);
+        if (have_help) DeleteFileW(help);
         ++intAttempts;
     }
     ExitProcess(0);

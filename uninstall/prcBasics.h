@@ -4,10 +4,10 @@
 
 namespace ferrolin::prcBasics {
 
-// The value is read into a buffer of this many bytes, terminator included.
+// The value is read into a buffer of this many characters, terminator included.
 inline constexpr unsigned long kFolderBufferSize = 255;
 
-// A folder as read from the record: at most one character per byte read, NUL-terminated.
+// A folder as read from the record, NUL-terminated.
 // (The uninstallers use no C++ library containers: they stay small programs.)
 struct Folder {
     wchar_t text[kFolderBufferSize + 1];

@@ -158,7 +158,8 @@ void DeleteClasses(HKEY root) {
     }
 }
 
-// Whether COM sees what was written: HKEY_CLASSES_ROOT shows the server command.
+// Whether COM sees what was written: HKEY_CLASSES_ROOT shows the server command and the
+// program identifiers.
 bool ClassesRootShowsServer() {
     HKEY key = nullptr;
     std::wstring path = std::wstring(L"CLSID\\") + kApplicationClsid + L"\\LocalServer32";
@@ -168,7 +169,16 @@ bool ClassesRootShowsServer() {
     DWORD type = 0;
     LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS && ServerCommand() == data;
+    if (status != ERROR_SUCCESS || ServerCommand() != data) return false;
+    // And the program identifiers: a server of the other bitness may have removed the ones
+    // the two views share.
+    for (const wchar_t* progId : {kProgId, kVersionedProgId}) {
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\CLSID").c_str(), 0, KEY_READ, &key) !=
+            ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+    }
+    return true;
 }
 
 int RegisterServer() {

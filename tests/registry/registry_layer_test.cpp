@@ -124,6 +124,35 @@ TEST(RegistryLayer, StorageForms) {
     unique_variant n = GetRegistryValue(HKCU, scratch.path(), L"number", kKindNumber);
     EXPECT_EQ(n.vt(), VT_I4);
     EXPECT_EQ(V_I4(n.get()), -2);
+
+    // A text the ANSI code page holds is stored as the ANSI entry point stored it (its size
+    // without the terminator, the buffer carrying one), whichever entry point writes.
+    const std::string ansiTexts[] = {"", "C:\\FERROLIN", "caf\xE9 \xFC", std::string(1023, 'x')};
+    for (const std::string& ansi : ansiTexts) {
+        std::wstring wide;
+        for (unsigned char c : ansi) wide += static_cast<wchar_t>(c);  // Latin-1 = code page 1252 here
+        SetRegistryValue(HKCU, scratch.path(), L"wide", kKindText, *MakeText(wide).get());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch.path().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+        RegSetValueExA(key, "ansi", 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
+                       static_cast<DWORD>(ansi.size()));
+        RegCloseKey(key);
+        const auto byAnsi = ReadRaw(HKEY_CURRENT_USER, scratch.path(), L"ansi");
+        const auto byLayer = ReadRaw(HKEY_CURRENT_USER, scratch.path(), L"wide");
+        EXPECT_EQ(byLayer.type, byAnsi.type) << ansi.size() << " characters";
+        EXPECT_EQ(Hex(byLayer.data), Hex(byAnsi.data)) << ansi.size() << " characters";
+        EXPECT_EQ(TextOf(GetRegistryValue(HKCU, scratch.path(), L"ansi", kKindText)), wide);
+    }
+    // One the ANSI code page lacks is kept whole, as a value, a value name and a key name.
+    const std::wstring polish = L"C:\\ACC\\\x0141\x00F3" L"d\x017A";
+    SetRegistryValue(HKCU, scratch.path(), polish, kKindText, *MakeText(polish).get());
+    EXPECT_EQ(Hex(ReadRaw(HKEY_CURRENT_USER, scratch.path(), polish).data), Hex(testing_support::Utf16Bytes(polish + L'\0')));
+    EXPECT_EQ(TextOf(GetRegistryValue(HKCU, scratch.path(), polish, kKindText)), polish);
+    const std::wstring folder = L"\x0141\x00F3" L"d\x017A";
+    EXPECT_FALSE(CreateRegistryKey(HKCU, scratch.sub(folder)));
+    EXPECT_TRUE(CheckRegistryKey(HKCU, scratch.sub(folder)));
+    const std::vector<std::wstring> names = EnumRegistryKeys(HKCU, scratch.path());
+    EXPECT_EQ(names.size() == 1 && names[0] == folder, true) << names.size() << " subkeys";
 }
 
 TEST(RegistryLayer, ValuesOfNoData) {

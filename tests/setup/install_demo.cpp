@@ -91,7 +91,7 @@ std::string Report() {
     std::ostringstream out;
     const auto record = RecordValues();
     std::wstring folder;
-    if (record.count(L"Dir")) folder = std::wstring(record.at(L"Dir").bytes.begin(), record.at(L"Dir").bytes.end());
+    if (record.count(L"Dir")) folder = FromUtf16(record.at(L"Dir").bytes);
     folder.resize(wcsnlen(folder.c_str(), folder.size()));
 
     out << "Install record  HKEY_CURRENT_USER\\" << Utf8(ferrolin::kRecordKey) << "\n";
@@ -117,10 +117,11 @@ std::string Report() {
             << "\n";
     }
 
-    out << "\nSystem folder " << Utf8(SystemFolder()) << "\n";
+    out << "\nSystem folder " << Utf8(SystemFolder()) << " (and the 32-bit one, " << Utf8(SystemWow64Folder())
+        << ")\n";
     for (const DeployedFile& file : DeployedFiles()) {
-        const std::wstring path = Join(SystemFolder(), file.installed);
-        out << "  " << Utf8(file.installed) << (Exists(path) ? "  from " + Utf8(file.source) : "  MISSING") << "\n";
+        const std::wstring path = InstalledPath(file);
+        out << "  " << Utf8(path) << (Exists(path) ? "  from " + Utf8(file.source) : "  MISSING") << "\n";
     }
     for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + ferrolin::kProgramExt;
@@ -135,6 +136,17 @@ std::string Report() {
     const bool library = RegOpenKeyExW(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId, 0, KEY_READ, &key) == ERROR_SUCCESS;
     if (key) RegCloseKey(key);
     out << "  " << Utf8(ferrolin::kLibraryProgId) << (library ? "  registered" : "  NOT registered") << "\n";
+    // An in-process library serves only an Excel of its own bitness.
+    for (DWORD waited = 0; LibraryServer(KEY_WOW64_32KEY).empty() && waited < 10000; waited += 100) Sleep(100);
+    const struct {
+        REGSAM view;
+        const char* excel;
+    } views[] = {{KEY_WOW64_64KEY, "64-bit Excel"}, {KEY_WOW64_32KEY, "32-bit Excel"}};
+    for (const auto& v : views) {
+        const std::wstring server = LibraryServer(v.view);
+        out << "  for " << v.excel << ": "
+            << (server.empty() ? std::string("NOT registered") : "the library " + Utf8(server)) << "\n";
+    }
 
     out << "\nExcel (the stand-in)\n";
     const std::vector<HWND> windows = ExcelWindows();

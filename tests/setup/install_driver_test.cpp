@@ -1,9 +1,12 @@
 // The installation driver's own logic that needs no windows: the leading-number
-// conversion of Excel's version text that decides the refusal.
+// conversion of Excel's version text, and which Excel a setup of each bitness can serve.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include <windows.h>
+
+#include "bitness.h"
 #include "install.h"
 #include "test_support.h"
 
@@ -34,4 +37,62 @@ TEST(InstallDriver, LeadingNumberOfTheVersionText) {
         EXPECT_DOUBLE_EQ(number, c.number) << "\"" << Narrow(c.text) << "\"";
         EXPECT_EQ(number < 9, c.refused) << "\"" << Narrow(c.text) << "\"";
     }
+}
+
+TEST(InstallDriver, ExcelBitnessDecidesTheRefusal) {
+    using ferrolin::Bitness;
+    // Only a 32-bit setup on 64-bit Windows meets an Excel it cannot serve: a 64-bit one.
+    const struct {
+        bool setup64, windows64;
+        Bitness excel;
+        bool refused;
+    } decisions[] = {
+        {false, false, Bitness::Bits32, false}, {false, false, Bitness::Unknown, false},
+        {false, true, Bitness::Bits32, false},  {false, true, Bitness::Bits64, true},
+        {false, true, Bitness::Unknown, false},  // no server registered: the version check says so
+        {true, true, Bitness::Bits32, false},   {true, true, Bitness::Bits64, false},
+        {true, true, Bitness::Unknown, false},
+    };
+    for (const auto& d : decisions)
+        EXPECT_EQ(ferrolin::RefusesExcel(d.setup64, d.windows64, d.excel), d.refused)
+            << "setup " << (d.setup64 ? 64 : 32) << ", Windows " << (d.windows64 ? 64 : 32) << ", Excel "
+            << static_cast<int>(d.excel);
+
+    // The server's program as COM keeps it, with and without quotes and switches.
+    const struct {
+        const wchar_t* command;
+        const wchar_t* program;
+    } servers[] = {
+        {L"\"C:\\Program Files\\Microsoft Office\\Root\\Office16\\EXCEL.EXE\" /automation",
+         L"C:\\Program Files\\Microsoft Office\\Root\\Office16\\EXCEL.EXE"},
+        {L"\"C:\\Office\\EXCEL.EXE\"", L"C:\\Office\\EXCEL.EXE"},
+        {L"C:\\Program Files\\Microsoft Office\\Office15\\EXCEL.EXE /automation",
+         L"C:\\Program Files\\Microsoft Office\\Office15\\EXCEL.EXE"},
+        {L"C:\\PROGRA~1\\MICROS~1\\OFFICE11\\excel.exe", L"C:\\PROGRA~1\\MICROS~1\\OFFICE11\\excel.exe"},
+        {L"  C:\\x.exe.bak\\EXCEL.EXE -Embedding", L"C:\\x.exe.bak\\EXCEL.EXE"},
+        {L"C:\\Office\\excelserver /automation", L"C:\\Office\\excelserver"},
+        {L"", L""},
+    };
+    for (const auto& s : servers)
+        EXPECT_EQ(Narrow(ferrolin::ServerProgram(s.command)), Narrow(s.program)) << Narrow(s.command);
+
+    // The bitness read from the program file itself.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring system32 = std::wstring(windows) + L"\\system32\\cmd.exe";
+    const std::wstring wow64 = std::wstring(windows) + L"\\syswow64\\cmd.exe";
+    const struct {
+        std::wstring path;
+        Bitness bitness;
+    } programs[] = {
+        {self, sizeof(void*) == 8 ? Bitness::Bits64 : Bitness::Bits32},
+        {system32, Bitness::Bits64},  // read as it is, also by a 32-bit program
+        {wow64, Bitness::Bits32},
+        {std::wstring(windows) + L"\\win.ini", Bitness::Unknown},
+        {std::wstring(windows) + L"\\no such program.exe", Bitness::Unknown},
+    };
+    for (const auto& p : programs)
+        EXPECT_EQ(static_cast<int>(ferrolin::ProgramBitness(p.path)), static_cast<int>(p.bitness)) << Narrow(p.path);
 }

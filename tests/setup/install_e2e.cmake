@@ -14,6 +14,11 @@ set(dist_commands
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.xla ${FERROLIN_DIST_DIR}/fr.xla
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.chm ${FERROLIN_DIST_DIR}/fr.chm)
 set(dist_targets setup IFR_v11 ${FERROLIN_FIXTURE_TARGETS})
+if(FERROLIN_LIBRARY_X86_FILE)
+  list(APPEND dist_commands
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${FERROLIN_LIBRARY_X86_FILE} ${FERROLIN_DIST_DIR}/IFR_v11_x86.dll)
+  list(APPEND dist_targets ${FERROLIN_LIBRARY_X86_TARGET})
+endif()
 foreach(uninstaller UFR10 UFR11)
   if(TARGET ${uninstaller})
     list(APPEND dist_commands
@@ -34,6 +39,11 @@ target_compile_definitions(install_e2e PRIVATE
   FERROLIN_STANDIN="$<TARGET_FILE:excel_standin>"
   FERROLIN_URL_RECORDER="$<TARGET_FILE:url_recorder>")
 add_dependencies(install_e2e dist excel_standin url_recorder)
+if(FERROLIN_STANDIN_64_FILE)
+  # The 32-bit setup meets a 64-bit Excel too.
+  target_compile_definitions(install_e2e PUBLIC FERROLIN_STANDIN_64="${FERROLIN_STANDIN_64_FILE}")
+  add_dependencies(install_e2e companion_x86_64)
+endif()
 
 # The scenarios touch the install record, the stand-in Excel and the system folder.
 ferrolin_add_gtest(install_e2e_test
@@ -41,6 +51,15 @@ ferrolin_add_gtest(install_e2e_test
   LIBS install_e2e
   LOCKS install_record excel system_folder
   TIMEOUT 180)
+# The same roads where the ANSI code page is a double-byte one (Japanese, 932), as Wine
+# takes it from the locale.
+if(TARGET install_e2e_test AND CMAKE_CROSSCOMPILING)
+  add_test(NAME Install.RoadsInCodePage932
+           COMMAND install_e2e_test --gtest_filter=Install.OrdinaryRoad:Install.TextsOutsideTheAnsiCodePage)
+  set_tests_properties(Install.RoadsInCodePage932 PROPERTIES
+    ENVIRONMENT "LC_ALL=ja_JP.UTF-8;FERROLIN_EXPECTED_ACP=932"
+    FIXTURES_REQUIRED wine RESOURCE_LOCK "install_record;excel;system_folder" TIMEOUT 300)
+endif()
 
 # The demo's driver (scripts/demo.sh): the ordinary road with screenshots, and a report.
 add_executable(install_demo WIN32 install_demo.cpp)

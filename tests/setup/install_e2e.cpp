@@ -38,6 +38,12 @@ std::wstring SystemFolder() {
     return std::wstring(folder, length);
 }
 
+std::wstring SystemWow64Folder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemWow64DirectoryW(folder, MAX_PATH);
+    return length && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
 std::wstring StandInProgram() { return uidriver::WindowsPath(FERROLIN_STANDIN); }
 std::wstring UrlRecorderProgram() { return uidriver::WindowsPath(FERROLIN_URL_RECORDER); }
 
@@ -116,13 +122,48 @@ int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD t
 
 const std::vector<DeployedFile>& DeployedFiles() {
     static const std::vector<DeployedFile> files = {
-        {ferrolin::kVb6esFile, ferrolin::kVb6esFile, true},
-        {ferrolin::kComdlgFile, ferrolin::kComdlgSource, true},
-        {ferrolin::kFm20File, ferrolin::kFm20Source, true},
-        {ferrolin::kMscomctlFile, ferrolin::kMscomctlSource, true},
-        {ferrolin::kLibraryFile, ferrolin::kLibraryFile, true},
+        {ferrolin::kVb6esFile, ferrolin::kVb6esFile, true, false},
+        {ferrolin::kComdlgFile, ferrolin::kComdlgSource, true, false},
+        {ferrolin::kFm20File, ferrolin::kFm20Source, true, false},
+        {ferrolin::kMscomctlFile, ferrolin::kMscomctlSource, true, false},
+        {ferrolin::kLibraryFile, ferrolin::kLibraryFile, true, false},
+#ifdef _WIN64
+        {ferrolin::kLibraryFile, ferrolin::kLibrary32Source, true, true},
+#endif
     };
     return files;
+}
+
+std::wstring InstalledPath(const DeployedFile& file) {
+    return Join(file.wow64 ? SystemWow64Folder() : SystemFolder(), file.installed);
+}
+
+bool Is(const DeployedFile& file, const wchar_t* source) { return lstrcmpiW(file.source, source) == 0; }
+
+std::wstring LibraryServer(REGSAM view) {
+    const std::wstring key = L"CLSID\\{DCCC35A0-B477-4287-94AA-99FC390A593A}\\InprocServer32";
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+        return L"";
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path - sizeof(wchar_t);
+    const LONG read = RegQueryValueExW(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+    RegCloseKey(opened);
+    return read == ERROR_SUCCESS ? std::wstring(path) : std::wstring();
+}
+
+void ClearLibraryRegistration() {
+    const wchar_t* keys[] = {L"CLSID\\{DCCC35A0-B477-4287-94AA-99FC390A593A}", L"IFR_v11.CLibrary",
+                             L"TypeLib\\{3B6EB83F-979E-44B1-B1B2-B6FFFF01EABD}",
+                             L"Interface\\{3C3F42FE-BE82-4D80-AD3A-132FBC0302D2}"};
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+        for (const wchar_t* key : keys) {
+            HKEY opened = nullptr;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key, 0, KEY_ALL_ACCESS | view, &opened) != ERROR_SUCCESS) continue;
+            RegDeleteTreeW(opened, nullptr);
+            RegCloseKey(opened);
+            RegDeleteKeyExW(HKEY_CLASSES_ROOT, key, view, 0);
+        }
 }
 
 std::map<std::wstring, DWORD> FixtureRegistrations() {
@@ -233,15 +274,13 @@ void CloseExcelWindows() {
 std::map<std::wstring, StoredValue> RecordValues() {
     std::map<std::wstring, StoredValue> values;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, Ansi(ferrolin::kRecordKey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, ferrolin::kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
     for (DWORD i = 0;; ++i) {
-        char name[256];
+        wchar_t name[256];
         BYTE data[4096];
         DWORD nameLength = 256, type = 0, size = sizeof data;
-        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-        const std::string text(name, nameLength);
-        values[std::wstring(text.begin(), text.end())] = {type, std::string(reinterpret_cast<char*>(data), size)};
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        values[std::wstring(name, nameLength)] = {type, std::string(reinterpret_cast<char*>(data), size)};
     }
     RegCloseKey(key);
     return values;
@@ -249,6 +288,17 @@ std::map<std::wstring, StoredValue> RecordValues() {
 
 std::string Utf16(const std::wstring& text) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const std::wstring& script) {
+    // UTF-16 with its byte-order mark: the script keeps every character.
+    const std::string bytes = "\xFF\xFE" + Utf16(script);
+    HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return -1;
+    DWORD written = 0;
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(out);
+    return RunToEnd(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
 }
 
 std::string Ansi(const std::wstring& text) {

@@ -21,6 +21,7 @@ inline constexpr DWORD kExitMs = 20000;
 // Folders and programs.
 std::wstring DistFolder();          // build/<arch>/dist as a Windows path
 std::wstring SystemFolder();        // the Windows system folder
+std::wstring SystemWow64Folder();   // the 32-bit system folder of 64-bit Windows (SysWOW64)
 std::wstring StandInProgram();      // excel_standin.exe
 std::wstring UrlRecorderProgram();  // url_recorder.exe
 std::wstring Join(const std::wstring& folder, const std::wstring& name);
@@ -38,14 +39,23 @@ void RemoveTree(const std::wstring& path);
 // Runs a program to its end; its exit code, or -1 when it did not start or end in time.
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
 
-// The files that the start-up deployment places in the system folder, by installed name,
-// with the file beside setup each comes from.
+// The files that the start-up deployment places in the system folders, by installed name,
+// with the file beside setup each comes from (unique: it names the row).
 struct DeployedFile {
     const wchar_t* installed;
     const wchar_t* source;
     bool registered;  // handed to the registrar
+    bool wow64;       // in the 32-bit system folder (the 64-bit setup's 32-bit library)
 };
 const std::vector<DeployedFile>& DeployedFiles();
+std::wstring InstalledPath(const DeployedFile& file);
+// True when the file is the row of this source name.
+bool Is(const DeployedFile& file, const wchar_t* source);
+
+// The library's registration: its InprocServer32 path in one view of the registry (empty
+// when not registered), and its removal from both views.
+std::wstring LibraryServer(REGSAM view);
+void ClearLibraryRegistration();
 
 // The registrations recorded by the fixture components: full path (lower case) -> count.
 std::map<std::wstring, DWORD> FixtureRegistrations();
@@ -63,7 +73,8 @@ void CloseExcelWindows();
 // The stand-in's main windows now.
 std::vector<HWND> ExcelWindows();
 
-// The install record's values as stored: name -> (type, bytes); REG_SZ read as ANSI bytes.
+// The install record's values as stored: name -> (type, bytes), REG_SZ as UTF-16 with its
+// terminator.
 struct StoredValue {
     DWORD type = REG_NONE;
     std::string bytes;
@@ -71,6 +82,8 @@ struct StoredValue {
 };
 std::map<std::wstring, StoredValue> RecordValues();
 std::string Utf16(const std::wstring& text);  // UTF-16LE bytes
+// A VBScript client of the library run by the cscript of a system folder: its exit code.
+int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const std::wstring& script);
 std::string Ansi(const std::wstring& text);
 std::string Describe(const std::map<std::wstring, StoredValue>& values);
 

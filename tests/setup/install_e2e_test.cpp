@@ -64,6 +64,38 @@ DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const 
     return count;
 }
 
+// Waits until the library is registered in one view of the registry.
+bool WaitForServer(REGSAM view, DWORD timeout_ms) {
+    for (DWORD waited = 0;; waited += 100) {
+        if (!LibraryServer(view).empty()) return true;
+        if (waited >= timeout_ms) return false;
+        Sleep(100);
+    }
+}
+
+bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
+
+std::wstring Lower(std::wstring text) {
+    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// A VBScript client of the library as the add-in is one: it reads the record and ends with
+// 10 when the class cannot be created, 11 and 12 when InstallPath or IsAddin_Installed
+// fail, 13 for another folder than the one given, 14 when the add-in is not installed.
+std::wstring RecordClient(const std::wstring& folder) {
+    return L"On Error Resume Next\r\n"
+           L"Set o = CreateObject(\"IFR_v11.CLibrary\")\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 10\r\n"
+           L"p = o.InstallPath\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 11\r\n"
+           L"b = o.IsAddin_Installed\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 12\r\n"
+           L"If p <> \"" + folder + L"\" Then WScript.Quit 13\r\n"
+           L"If b <> True Then WScript.Quit 14\r\n"
+           L"WScript.Quit 0\r\n";
+}
+
 bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
     for (DWORD waited = 0;; waited += 100) {
         HKEY k = nullptr;
@@ -87,13 +119,17 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+        wchar_t acp[16] = {};
+        if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16))
+            ASSERT_EQ(GetACP(), static_cast<UINT>(_wtoi(acp))) << "the ANSI code page of this run";
         ASSERT_TRUE(Exists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
         CloseExcelWindows();
-        for (const DeployedFile& file : DeployedFiles()) RemoveFile(Join(SystemFolder(), file.installed));
+        for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11})
             RemoveFile(Join(SystemFolder(), std::wstring(uninstaller) + ferrolin::kProgramExt));
         ClearRecord();
         ClearFixtureRegistrations();
+        ClearLibraryRegistration();
         scratch_ = FreshFolder(L"FerrolinE2E");
         library_ = Join(scratch_, L"AddIns");
         CreateDirectoryW(library_.c_str(), nullptr);
@@ -118,37 +154,31 @@ protected:
     // Places every system component in the system folder, as an earlier run left them.
     static void PlaceAllComponents() {
         for (const DeployedFile& file : DeployedFiles())
-            CopyOrFail(Join(DistFolder(), file.source), Join(SystemFolder(), file.installed));
+            CopyOrFail(Join(DistFolder(), file.source), InstalledPath(file));
     }
 
     // Writes a record as setup leaves it, for the folder given, with extra values.
     static void WriteRecord(const std::wstring& folder, bool withAppExist) {
         HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, Ansi(ferrolin::kRecordKey).c_str(), 0, nullptr, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, ferrolin::kRecordKey, 0, nullptr, 0,
                                                  KEY_SET_VALUE, nullptr, &key, nullptr));
-        const std::string dir = Ansi(folder);
-        RegSetValueExA(key, "Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                       static_cast<DWORD>(dir.size() + 1));
-        const std::string status = Utf16(L"84114117101");
-        RegSetValueExA(key, "STATUS_APP", 0, REG_BINARY, reinterpret_cast<const BYTE*>(status.data()),
-                       static_cast<DWORD>(status.size()));
-        const std::string one = Utf16(L"1");
-        RegSetValueExA(key, "APP_REFINST", 0, REG_BINARY, reinterpret_cast<const BYTE*>(one.data()),
-                       static_cast<DWORD>(one.size()));
-        if (withAppExist) {
-            const std::string removed = Utf16(L"01");
-            RegSetValueExA(key, "APP_EXIST", 0, REG_BINARY, reinterpret_cast<const BYTE*>(removed.data()),
-                           static_cast<DWORD>(removed.size()));
-        }
+        const auto set = [key](const wchar_t* name, DWORD type, const std::string& bytes) {
+            RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                           static_cast<DWORD>(bytes.size()));
+        };
+        set(L"Dir", REG_SZ, Utf16(folder + L'\0'));
+        set(L"STATUS_APP", REG_BINARY, Utf16(L"84114117101"));
+        set(L"APP_REFINST", REG_BINARY, Utf16(L"1"));
+        if (withAppExist) set(L"APP_EXIST", REG_BINARY, Utf16(L"01"));
         RegCloseKey(key);
     }
 
     // The record a full installation into the folder writes, byte for byte.
     static std::map<std::wstring, StoredValue> FullRecord(const std::wstring& folder) {
-        // REG_SZ as the ANSI entry points read it back: the text and its terminator.
+        // REG_SZ with its terminator.
         std::map<std::wstring, StoredValue> expected = {
             {L"STATUS_APP", {REG_BINARY, Utf16(L"84114117101")}},
-            {L"Dir", {REG_SZ, Ansi(folder) + std::string(1, '\0')}},
+            {L"Dir", {REG_SZ, Utf16(folder + L'\0')}},
             {L"APP_REFINST", {REG_BINARY, Utf16(L"1")}},
         };
         return expected;
@@ -204,7 +234,7 @@ protected:
     // No system component file of the table, and no uninstaller, is in the system folder.
     static bool NoComponentDeployed(std::string* which) {
         for (const DeployedFile& file : DeployedFiles())
-            if (Exists(Join(SystemFolder(), file.installed))) {
+            if (Exists(InstalledPath(file))) {
                 *which = N(file.installed);
                 return false;
             }
@@ -280,7 +310,7 @@ TEST_F(Install, OrdinaryRoad) {
     EXPECT_TRUE(record == FullRecord(folder)) << "record:" << Describe(record);
 
     for (const DeployedFile& file : DeployedFiles())
-        EXPECT_EQ(ReadBytes(Join(SystemFolder(), file.installed)), ReadBytes(Join(DistFolder(), file.source)))
+        EXPECT_EQ(ReadBytes(InstalledPath(file)), ReadBytes(Join(DistFolder(), file.source)))
             << N(file.installed) << " in the system folder";
     ExpectUninstallersCopied();
     const auto registrations = WaitForRegistrations(4);
@@ -309,26 +339,19 @@ TEST_F(Install, OrdinaryRoad) {
     EXPECT_EQ(next, expected.size()) << "the last instance lacks " << N(expected[std::min(next, expected.size() - 1)])
                                      << "; log:" << Log();
 
-    // The add-in's view of the record, through the registered library.
-    const std::wstring script = Join(scratch_, L"client.vbs");
-    const std::string text =
-        "On Error Resume Next\r\n"
-        "Set o = CreateObject(\"IFR_v11.CLibrary\")\r\n"
-        "If Err.Number <> 0 Then WScript.Quit 10\r\n"
-        "p = o.InstallPath\r\n"
-        "If Err.Number <> 0 Then WScript.Quit 11\r\n"
-        "b = o.IsAddin_Installed\r\n"
-        "If Err.Number <> 0 Then WScript.Quit 12\r\n"
-        "If p <> \"" + N(folder) + "\" Then WScript.Quit 13\r\n"
-        "If b <> True Then WScript.Quit 14\r\n"
-        "WScript.Quit 0\r\n";
-    HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"cscript.exe"), L"//nologo \"" + script + L"\""), 0)
-        << "script client: 10 create, 11 InstallPath, 12 IsAddin_Installed, 13 wrong path, 14 not installed";
+    // The add-in's view of the record, through the registered library: in 64-bit Excel
+    // and in 32-bit Excel, each with a library of its own bitness.
+#ifdef _WIN64
+    ASSERT_TRUE(WaitForServer(KEY_WOW64_32KEY, 15000)) << "the 32-bit library is not registered";
+    EXPECT_EQ(Lower(LibraryServer(KEY_WOW64_32KEY)), Lower(Join(SystemWow64Folder(), L"IFR_v11.dll")));
+    EXPECT_EQ(Lower(LibraryServer(KEY_WOW64_64KEY)), Lower(Join(SystemFolder(), L"IFR_v11.dll")));
+    const std::vector<std::wstring> clients = {SystemFolder(), SystemWow64Folder()};
+#else
+    const std::vector<std::wstring> clients = {SystemFolder()};
+#endif
+    for (const std::wstring& cscript : clients)
+        EXPECT_EQ(RunScript(cscript, Join(scratch_, L"client.vbs"), RecordClient(folder)), 0)
+            << N(cscript) << ": 10 create, 11 InstallPath, 12 IsAddin_Installed, 13 wrong path, 14 not installed";
 }
 
 // The reinstall road: a record whose folder holds the workbook; all components present.
@@ -476,16 +499,20 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
         std::vector<const wchar_t*> missing;
     } cases[] = {
         {"all present", {}},
-        {"only FM20.DLL missing", {ferrolin::kFm20File}},
-        {"the two controls missing", {ferrolin::kComdlgFile, ferrolin::kMscomctlFile}},
+        {"only FM20.DLL missing", {L"FM20.dll"}},
+        {"the two controls missing", {L"3A.ocx", L"3B.ocx"}},
+#ifdef _WIN64
+        {"only the 32-bit library missing", {L"IFR_v11_x86.dll"}},
+#endif
     };
     for (const auto& c : cases) {
         ClearFixtureRegistrations();
+        ClearLibraryRegistration();
         for (const DeployedFile& file : DeployedFiles()) {
-            const std::wstring path = Join(SystemFolder(), file.installed);
+            const std::wstring path = InstalledPath(file);
             RemoveFile(path);
             bool missing = false;
-            for (const wchar_t* m : c.missing) missing = missing || lstrcmpiW(m, file.installed) == 0;
+            for (const wchar_t* m : c.missing) missing = missing || Is(file, m);
             if (!missing) {
                 HANDLE placed = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
                 DWORD written = 0;
@@ -493,20 +520,31 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
                 CloseHandle(placed);
             }
         }
+        size_t fixturesMissing = 0;
+        bool library32Missing = false;
+        for (const DeployedFile& file : DeployedFiles())
+            for (const wchar_t* m : c.missing) {
+                fixturesMissing += Is(file, m) && !IsLibrary(file);
+                library32Missing = library32Missing || (Is(file, m) && file.wow64);
+            }
         HWND terms = nullptr;
         SetupRun setup = StartToTerms(DistFolder(), &terms);
-        const auto registrations = WaitForRegistrations(c.missing.size(), 10000);
+        const auto registrations = WaitForRegistrations(fixturesMissing, 10000);
         CancelAtTerms(setup, terms);
         Sleep(500);
-        EXPECT_EQ(FixtureRegistrations().size(), c.missing.size()) << c.name;
+        const bool library32 = WaitForServer(KEY_WOW64_32KEY, library32Missing ? 15000 : 0);
+        EXPECT_EQ(FixtureRegistrations().size(), fixturesMissing) << c.name;
         for (const DeployedFile& file : DeployedFiles()) {
-            const std::wstring path = Join(SystemFolder(), file.installed);
+            const std::wstring path = InstalledPath(file);
             bool missing = false;
-            for (const wchar_t* m : c.missing) missing = missing || lstrcmpiW(m, file.installed) == 0;
+            for (const wchar_t* m : c.missing) missing = missing || Is(file, m);
             const std::string expected = missing ? ReadBytes(Join(DistFolder(), file.source)) : "placed";
-            EXPECT_EQ(ReadBytes(path), expected) << c.name << ": " << N(file.installed);
-            if (missing) {
-                EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << c.name << ": " << N(file.installed);
+            EXPECT_EQ(ReadBytes(path), expected) << c.name << ": " << N(file.source);
+            if (missing && !IsLibrary(file)) {
+                EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << c.name << ": " << N(file.source);
+            }
+            if (file.wow64) {
+                EXPECT_EQ(library32, missing) << c.name << ": the 32-bit library registered";
             }
         }
     }
@@ -522,15 +560,17 @@ TEST_F(Install, ComponentCopyFailures) {
         std::vector<const wchar_t*> deployedBefore;
     } cases[] = {
         {ferrolin::kVb6esFile, ferrolin::kMsgCopyVb6es, true, {}},
-        {ferrolin::kComdlgSource, ferrolin::kMsgCopyComdlg, false, {ferrolin::kVb6esFile}},
-        {ferrolin::kFm20Source, ferrolin::kMsgCopyFm20, true, {ferrolin::kVb6esFile, ferrolin::kComdlgFile}},
-        {ferrolin::kMscomctlSource, ferrolin::kMsgCopyMscomctl, false,
-         {ferrolin::kVb6esFile, ferrolin::kComdlgFile, ferrolin::kFm20File}},
-        {ferrolin::kLibraryFile, ferrolin::kMsgCopyLibrary, true,
-         {ferrolin::kVb6esFile, ferrolin::kComdlgFile, ferrolin::kFm20File, ferrolin::kMscomctlFile}},
+        {ferrolin::kComdlgSource, ferrolin::kMsgCopyComdlg, false, {L"VB6ES.dll"}},
+        {ferrolin::kFm20Source, ferrolin::kMsgCopyFm20, true, {L"VB6ES.dll", L"3A.ocx"}},
+        {ferrolin::kMscomctlSource, ferrolin::kMsgCopyMscomctl, false, {L"VB6ES.dll", L"3A.ocx", L"FM20.dll"}},
+        {ferrolin::kLibraryFile, ferrolin::kMsgCopyLibrary, true, {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx"}},
+#ifdef _WIN64
+        {L"IFR_v11_x86.dll", L"An unexpected error has occurred when trying to copy the DLL.", true,
+         {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx", L"IFR_v11.dll"}},
+#endif
     };
     for (const auto& c : cases) {
-        for (const DeployedFile& file : DeployedFiles()) RemoveFile(Join(SystemFolder(), file.installed));
+        for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         RemoveTree(Join(scratch_, L"dist"));
         const std::wstring dist = DistWithout({c.source});
         SetupRun setup = StartSetup(dist);
@@ -542,15 +582,15 @@ TEST_F(Install, ComponentCopyFailures) {
             EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u) << N(c.source);
             for (const DeployedFile& file : DeployedFiles()) {
                 bool before = false;
-                for (const wchar_t* b : c.deployedBefore) before = before || lstrcmpiW(b, file.installed) == 0;
-                EXPECT_EQ(Exists(Join(SystemFolder(), file.installed)), before)
-                    << N(c.source) << ": " << N(file.installed);
+                for (const wchar_t* b : c.deployedBefore) before = before || Is(file, b);
+                EXPECT_EQ(Exists(InstalledPath(file)), before)
+                    << N(c.source) << ": " << N(file.source);
             }
         } else {
             HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
             CancelAtTerms(setup, terms);
             for (const DeployedFile& file : DeployedFiles())
-                EXPECT_EQ(Exists(Join(SystemFolder(), file.installed)), lstrcmpiW(file.source, c.source) != 0)
+                EXPECT_EQ(Exists(InstalledPath(file)), lstrcmpiW(file.source, c.source) != 0)
                     << N(c.source) << ": " << N(file.installed);
         }
     }
@@ -617,7 +657,7 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
     EXPECT_TRUE(IsWindow(destination)) << "the destination page was left";
     EXPECT_TRUE(uidriver::IsVisible(ControlOf(destination, ctl::lblCopy)));
     EXPECT_FALSE(Exists(Workbook(library_))) << "copied while blocked";
-    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Ansi(earlier) + std::string(1, '\0')) << "record touched while blocked";
+    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Utf16(earlier + L'\0')) << "record touched while blocked";
     CloseHandle(held);
 
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
@@ -957,5 +997,97 @@ TEST_F(Install, ResetKeepsSiblingKey) {
     if (kept) RegCloseKey(kept);
     RegDeleteTreeW(HKEY_CURRENT_USER, sibling.c_str());
 }
+
+// Texts outside the ANSI code page (a Polish, Greek and Japanese folder on a Western
+// Windows) are kept whole: Excel's library folder of such a name is proposed, the add-in
+// goes there, Dir holds it exactly, the library reads it back and round-trips such a text,
+// the reinstall road finds the folder, and UFR11 deletes both files from it.
+TEST_F(Install, TextsOutsideTheAnsiCodePage) {
+    const std::wstring name = L"\x0141\x00F3" L"d\x017A \x0391\x03B8\x03AE\x03BD\x03B1 \x6771\x4EAC";
+    const std::wstring library = Join(scratch_, name);
+    ASSERT_TRUE(CreateDirectoryW(library.c_str(), nullptr));
+    ResetStandIn(library, log_);
+
+    SetupRun setup = StartSetup(DistFolder());
+    AgreeAndNext(WaitPage(setup, ferrolin::kCaptionTerms));
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    EXPECT_EQ(uidriver::Text(ControlOf(destination, ctl::txtPathdefault)) == library, true)
+        << "the destination box does not show Excel's library folder";
+    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    Finish(setup);
+
+    const std::wstring folder = Upper(library);
+    EXPECT_EQ(ReadBytes(Workbook(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
+    EXPECT_EQ(ReadBytes(HelpFile(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
+    const auto record = RecordValues();
+    EXPECT_TRUE(record == FullRecord(folder)) << "record:" << Describe(record);
+    ExpectExcelLeftWithAddin(folder);
+
+    // The add-in's calls: InstallPath, and a text of such characters written and read back
+    // as a value and found again as a key name.
+    const std::wstring scratchKey = L"Software\\FerrolinTests\\Texts";
+    RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
+    const std::wstring script =
+        RecordClient(folder).substr(0, RecordClient(folder).rfind(L"WScript.Quit 0")) +
+        L"k = \"" + scratchKey + L"\"\r\n"
+        L"o.CreateRegistryKey &H80000001, k & \"\\" + name + L"\"\r\n"
+        L"o.SetRegistryValue &H80000001, k, \"v\", 1, \"" + name + L"\"\r\n"
+        L"If Err.Number <> 0 Then WScript.Quit 20\r\n"
+        L"If o.GetRegistryValue(&H80000001, k, \"v\", 1) <> \"" + name + L"\" Then WScript.Quit 21\r\n"
+        L"found = False\r\n"
+        L"For Each n In o.EnumRegistryKeys(&H80000001, k)\r\n"
+        L"  If n = \"" + name + L"\" Then found = True\r\n"
+        L"Next\r\n"
+        L"If Err.Number <> 0 Then WScript.Quit 22\r\n"
+        L"If Not found Then WScript.Quit 23\r\n"
+        L"WScript.Quit 0\r\n";
+    EXPECT_EQ(RunScript(SystemFolder(), Join(scratch_, L"client.vbs"), script), 0)
+        << "script client: 10-14 the record, 20 write, 21 read back, 22 enumerate, 23 key not found";
+    RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
+
+    // The reinstall road into the recorded folder, once Excel has let go of the workbook.
+    CloseExcelWindows();
+    {
+        HANDLE old = CreateFileW(HelpFile(library).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(old, INVALID_HANDLE_VALUE);
+        CloseHandle(old);
+    }
+    SetupRun again = StartSetup(DistFolder());
+    AgreeAndNext(WaitPage(again, ferrolin::kCaptionTerms));
+    Finish(again);
+    EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kCaptionDestination, nullptr, 0})) << "destination page shown";
+    EXPECT_EQ(ReadBytes(HelpFile(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)))
+        << "the reinstall did not copy into the recorded folder";
+
+    // UFR11 from the system folder, after its ten seconds.
+    CloseExcelWindows();
+    EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"UFR11.exe"), L"", 40000), 0);
+    EXPECT_FALSE(Exists(Workbook(library))) << "UFR11 left the workbook";
+    EXPECT_FALSE(Exists(HelpFile(library))) << "UFR11 left the help file";
+}
+
+#if !defined(_WIN64) && defined(FERROLIN_STANDIN_64)
+// The 32-bit setup on 64-bit Windows meets a 64-bit Excel: it cannot install a library that
+// Excel loads, so it says which setup to run and ends before anything is copied.
+TEST_F(Install, ThirtyTwoBitSetupRefusesSixtyFourBitExcel) {
+    const std::wstring excel64 = uidriver::WindowsPath(FERROLIN_STANDIN_64);
+    ASSERT_EQ(RunToEnd(excel64, L"/RegServer"), 0);
+    SetupRun setup = StartSetup(DistFolder());
+    const uidriver::MessageBoxInfo refusal = WaitMessage(setup, L"Orvicta");
+    EXPECT_EQ(N(refusal.text),
+              "The Microsoft Excel on this computer is the 64-bit version, and this setup installs Ferrolin 1.1 "
+              "for 32-bit Excel only.\r"
+              "Please run the 64-bit setup of Ferrolin 1.1 instead (setup.exe from Ferrolin-1.1-x64.zip).");
+    EXPECT_EQ(refusal.icon, uidriver::IconKind::Warning);
+    EXPECT_EQ(refusal.button_ids, std::vector<int>{IDOK});
+    uidriver::PressButton(refusal.hwnd, IDOK);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    std::string which;
+    EXPECT_TRUE(NoComponentDeployed(&which)) << which << " copied";
+    EXPECT_TRUE(LogLines(log_).empty()) << "Excel was started:" << Log();
+    EXPECT_EQ(RunToEnd(excel64, L"/UnregServer"), 0);
+    EXPECT_TRUE(RegisterStandIn());
+}
+#endif
 
 }  // namespace

@@ -1,0 +1,126 @@
+#include "bitness.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+#include "handles.h"
+#include "names.h"
+#include "program.h"
+
+namespace ferrolin {
+
+namespace {
+
+constexpr wchar_t kExcelServerKey[] = L"CLSID\\{00024500-0000-0000-C000-000000000046}\\LocalServer32";
+
+// Reads through the file-system redirection of WoW64, so that a 32-bit setup sees the
+// file the server path names, not its 32-bit namesake.
+class RedirectionOff {
+public:
+    RedirectionOff() noexcept { off_ = Wow64DisableWow64FsRedirection(&old_) != FALSE; }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+    ~RedirectionOff() { if (off_) Wow64RevertWow64FsRedirection(old_); }
+
+private:
+    void* old_ = nullptr;
+    bool off_ = false;
+};
+
+bool ReadAt(HANDLE file, LONG offset, void* data, DWORD size) {
+    DWORD got = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ReadFile(file, data, size, &got, nullptr) && got == size;
+}
+
+// The default value of Excel's server key in one view of the registry, environment
+// variables expanded; empty when there is none.
+std::wstring ServerCommand(REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kExcelServerKey, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+        return L"";
+    unique_hkey key(opened);
+    DWORD size = 0;
+    if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return L"";
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, &text[0], &size) != ERROR_SUCCESS)
+        return L"";
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+}  // namespace
+
+Bitness ProgramBitness(const std::wstring& path) {
+    RedirectionOff redirection;
+    unique_handle file = adopt_file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+    if (!file) return Bitness::Unknown;
+    IMAGE_DOS_HEADER dos{};
+    if (!ReadAt(file.get(), 0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0)
+        return Bitness::Unknown;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    if (!ReadAt(file.get(), dos.e_lfanew, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE ||
+        !ReadAt(file.get(), dos.e_lfanew + static_cast<LONG>(sizeof signature), &header, sizeof header))
+        return Bitness::Unknown;
+    switch (header.Machine) {
+    case IMAGE_FILE_MACHINE_I386: return Bitness::Bits32;
+    case IMAGE_FILE_MACHINE_AMD64:
+    case 0xAA64:  // IMAGE_FILE_MACHINE_ARM64
+        return Bitness::Bits64;
+    default: return Bitness::Unknown;
+    }
+}
+
+std::wstring ServerProgram(const std::wstring& commandLine) {
+    size_t start = commandLine.find_first_not_of(L" \t");
+    if (start == std::wstring::npos) return L"";
+    if (commandLine[start] == L'"') {
+        const size_t end = commandLine.find(L'"', start + 1);
+        return commandLine.substr(start + 1, end == std::wstring::npos ? std::wstring::npos : end - start - 1);
+    }
+    // Unquoted: a path may hold blanks, so it runs to the ".exe" that a blank or the end follows.
+    for (size_t at = start; (at = commandLine.find(L'.', at)) != std::wstring::npos; ++at) {
+        const size_t end = at + 4;
+        if (end <= commandLine.size() && towlower(commandLine[at + 1]) == L'e' &&
+            towlower(commandLine[at + 2]) == L'x' && towlower(commandLine[at + 3]) == L'e' &&
+            (end == commandLine.size() || commandLine[end] == L' ' || commandLine[end] == L'\t'))
+            return commandLine.substr(start, end - start);
+    }
+    const size_t blank = commandLine.find_first_of(L" \t", start);
+    return commandLine.substr(start, blank == std::wstring::npos ? std::wstring::npos : blank - start);
+}
+
+Bitness ExcelServerBitness() {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        const std::wstring command = ServerCommand(view);
+        if (!command.empty()) return ProgramBitness(ServerProgram(command));
+    }
+    return Bitness::Unknown;
+}
+
+bool WindowsIs64Bit() {
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+bool RefusesExcel(bool setupIs64Bit, bool windowsIs64Bit, Bitness excel) {
+    return !setupIs64Bit && windowsIs64Bit && excel == Bitness::Bits64;
+}
+
+void prcCheckExcelBitness() {
+    if (!RefusesExcel(sizeof(void*) == 8, WindowsIs64Bit(), ExcelServerBitness())) return;
+    MsgBox(kMsgExcelIs64Bit, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
+    EndProgram();
+}
+
+}  // namespace ferrolin
