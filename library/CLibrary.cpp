@@ -77,7 +77,7 @@ HRESULT STDMETHODCALLTYPE CLibrary::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__CLibrary))
         *object = static_cast<_CLibrary*>(this);
-    else if (IsEqualIID(riid, IID_ISupportErrorInfo))
+    else if (IsEqualIID(riid, __uuidof(ISupportErrorInfo)))
         *object = static_cast<ISupportErrorInfo*>(this);
     else {
         *object = nullptr;

@@ -4,7 +4,6 @@
 #include <oleauto.h>
 #include <olectl.h>
 
-#include <mutex>
 #include <string>
 
 #include "CLibrary.h"
@@ -19,7 +18,19 @@ namespace ferrolin::library {
 namespace {
 
 HINSTANCE g_module = nullptr;
-std::mutex g_typeInfoLock;
+// Guards the cached type information: objects of several apartments may ask at once.
+SRWLOCK g_typeInfoLock = SRWLOCK_INIT;
+
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK* lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
+
+private:
+    SRWLOCK* lock_;
+};
 com_ptr<ITypeInfo> g_typeInfo;
 
 constexpr WORD kTypeLibMajor = 1;
@@ -111,7 +122,7 @@ std::wstring ModulePath() {
 }
 
 HRESULT LibraryTypeInfo(ITypeInfo** info) {
-    std::lock_guard<std::mutex> hold(g_typeInfoLock);
+    ExclusiveLock hold(&g_typeInfoLock);
     if (!g_typeInfo) {
         com_ptr<ITypeLib> library;
         HRESULT hr = LoadOwnTypeLib(library.put());
@@ -144,7 +155,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* object) {
 }
 
 STDAPI DllCanUnloadNow() {
-    std::lock_guard<std::mutex> hold(g_typeInfoLock);
+    ExclusiveLock hold(&g_typeInfoLock);
     if (g_objects.load() != 0 || g_locks.load() != 0) return S_FALSE;
     g_typeInfo.reset();
     return S_OK;

@@ -30,6 +30,13 @@ inline unique_handle adopt_file(HANDLE h) {
     return unique_handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
+struct FindCloser {
+    void operator()(HANDLE h) const noexcept { FindClose(h); }
+};
+// A search of FindFirstFile; FindFirstFile reports failure as INVALID_HANDLE_VALUE.
+using unique_find = std::unique_ptr<void, FindCloser>;
+inline unique_find adopt_find(HANDLE h) { return unique_find(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
 class unique_bstr {
 public:
     unique_bstr() noexcept = default;

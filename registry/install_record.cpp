@@ -23,16 +23,6 @@ bool Present() {
     return CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey) && CheckRegistryKey(kHkeyCurrentUser, kRecordKey);
 }
 
-bool Delete() {
-    try {
-        DeleteRegistryKey(kHkeyCurrentUser, kRecordKey);
-        DeleteRegistryKey(kHkeyCurrentUser, kRecordParentKey);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 std::wstring EncodeStatus(const std::wstring& status) {
     std::wstring encoded;
     for (wchar_t c : status) {
@@ -41,7 +31,13 @@ std::wstring EncodeStatus(const std::wstring& status) {
         const std::string bytes = ToAnsi(std::wstring(1, c));
         unsigned code = 0;
         for (unsigned char b : bytes) code = (code << 8) | b;
-        encoded += std::to_wstring(code);
+        wchar_t digits[12];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<wchar_t>(L'0' + code % 10);
+            code /= 10;
+        } while (code);
+        while (n) encoded += digits[--n];
     }
     return encoded;
 }
@@ -49,11 +45,6 @@ std::wstring EncodeStatus(const std::wstring& status) {
 void WriteStatus(const std::wstring& status) { WriteBinaryText(kValueStatus, EncodeStatus(status)); }
 
 std::wstring ReadStatus() { return ReadBinaryText(kValueStatus); }
-
-bool IsInstalled() {
-    const std::wstring stored = ReadStatus();
-    return !stored.empty() && stored == EncodeStatus(L"True");
-}
 
 void WriteDir(const std::wstring& folder) {
     EnsureKey();
@@ -81,12 +72,6 @@ bool AppExist() {
     const std::wstring stored = ReadBinaryText(kValueAppExist);
     if (stored.empty()) return true;
     return false;  // "01" (the add-in removed itself) and any other content alike
-}
-
-void MarkRemovedByAddin() {
-    EnsureKey();
-    WriteBinaryText(kValueAppExist, L"01");
-    WriteStatus(L"False");
 }
 
 }  // namespace ferrolin::record

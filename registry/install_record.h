@@ -15,17 +15,12 @@ namespace ferrolin::record {
 void EnsureKey();
 // False when either the parent or the record key cannot be opened for reading.
 bool Present();
-// Deletes the record key, then its parent (a parent with other subkeys stays).
-// False when an error was raised on the way.
-bool Delete();
 
 std::wstring EncodeStatus(const std::wstring& status);
 // Ensures the key and stores the encoding of status (9 when status is empty).
 void WriteStatus(const std::wstring& status);
 // The stored, still encoded status; empty when missing.
 std::wstring ReadStatus();
-// True exactly when STATUS_APP holds the encoding of "True".
-bool IsInstalled();
 
 // Dir in text form. ReadDir gives the empty text when missing or longer than 255 characters.
 void WriteDir(const std::wstring& folder);
@@ -37,7 +32,5 @@ std::wstring ReadBinaryText(const wchar_t* valueName);
 
 // False when APP_EXIST is "01" or any other content; True when missing or empty.
 bool AppExist();
-// The add-in removed itself: APP_EXIST := "01", STATUS_APP := encoded "False".
-void MarkRemovedByAddin();
 
 }  // namespace ferrolin::record

@@ -16,7 +16,6 @@ constexpr DWORD kTextBuffer = 1024;
 constexpr DWORD kBinaryBuffer = 4096;
 constexpr DWORD kEnumBuffer = 260;
 constexpr DWORD kEnumLimit = 999999;
-constexpr UINT kWindowsDirBuffer = 255;
 
 unique_hkey OpenKey(long hKey, const std::wstring& keyName, REGSAM access) {
     HKEY key = nullptr;
@@ -167,24 +166,6 @@ std::vector<std::wstring> EnumRegistryKeys(long hKey, const std::wstring& keyNam
         names.emplace_back(buffer, wcsnlen(buffer, kEnumBuffer));
     }
     return names;
-}
-
-unique_variant GetRegistryValueX(const std::wstring& keyName, const std::wstring& valueName, short keyType,
-                                 const VARIANT* defaultValue) {
-    return GetRegistryValue(kHkeyCurrentUser, keyName, valueName, keyType, defaultValue);
-}
-
-void SetRegistryValueX(const std::wstring& keyName, const std::wstring& valueName, short keyType,
-                       const VARIANT& value) {
-    SetRegistryValue(kHkeyCurrentUser, keyName, valueName, keyType, value);
-}
-
-std::wstring GetWindowsDir() {
-    wchar_t buffer[kWindowsDirBuffer];
-    wmemset(buffer, L' ', kWindowsDirBuffer);
-    const UINT length = GetWindowsDirectoryW(buffer, kWindowsDirBuffer);
-    if (length == 0 || length >= kWindowsDirBuffer) return {};
-    return StripTerminator(std::wstring(buffer, kWindowsDirBuffer));
 }
 
 std::wstring StripTerminator(const std::wstring& text) {

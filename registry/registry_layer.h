@@ -39,11 +39,6 @@ void SetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring
 void DeleteRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName);
 bool CheckRegistryKey(long hKey, const std::wstring& keyName);
 std::vector<std::wstring> EnumRegistryKeys(long hKey, const std::wstring& keyName);
-unique_variant GetRegistryValueX(const std::wstring& keyName, const std::wstring& valueName,
-                                 short keyType, const VARIANT* defaultValue = nullptr);
-void SetRegistryValueX(const std::wstring& keyName, const std::wstring& valueName, short keyType,
-                       const VARIANT& value);
-std::wstring GetWindowsDir();
 std::wstring StripTerminator(const std::wstring& text);
 
 // The HKEY a signed 32-bit root handle stands for (predefined roots are sign-extended).

@@ -9,6 +9,7 @@
 #include "controls.h"
 #include "deploy.h"
 #include "file_system.h"
+#include "handles.h"
 #include "frmWizard1.h"
 #include "names.h"
 #include "program.h"
@@ -69,8 +70,8 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder) {
     if (pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    unique_find search = adopt_find(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return {};
         throw Win32Error(code);
@@ -80,8 +81,7 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder) {
         const std::wstring name = found.cFileName;
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
             names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end(),
               [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
     return names;

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cwctype>
-
 #include "ansi.h"
 #include "automation.h"
 #include "bitness.h"
@@ -26,6 +24,9 @@ namespace ferrolin {
 namespace {
 
 constexpr double kFirstSupportedVersion = 9;  // Excel 2000
+
+// A version text's digits are ASCII; other scripts' digits end the number.
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 }  // namespace
 
@@ -50,13 +51,13 @@ double LeadingNumber(const std::wstring& text) {
     while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
     double number = 0;
     bool digits = false;
-    for (; i < text.size() && iswdigit(text[i]); ++i) {
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
         number = number * 10 + (text[i] - L'0');
         digits = true;
     }
     if (i < text.size() && text[i] == L'.') {
         double scale = 0.1;
-        for (++i; i < text.size() && iswdigit(text[i]); ++i) {
+        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
             number += (text[i] - L'0') * scale;
             scale /= 10;
             digits = true;

@@ -22,23 +22,20 @@ TEST(InstallRecord, Absent) {
     testing_support::CleanRecord clean;
     EXPECT_FALSE(record::Present());
     EXPECT_TRUE(record::AppExist());
-    EXPECT_FALSE(record::IsInstalled());
     EXPECT_EQ(record::ReadDir(), L"");
     EXPECT_EQ(record::ReadStatus(), L"");
-    EXPECT_TRUE(record::Delete()) << "deleting a missing record succeeds";
 }
 
 TEST(InstallRecord, StatusEncoding) {
     testing_support::CleanRecord clean;
     struct Case {
         std::wstring status, encoded;
-        bool installed;
     } cases[] = {
-        {L"True", L"84114117101", true},
-        {L"False", L"7097108115101", false},
-        {L"true", L"116114117101", false},
-        {L"True ", L"8411411710132", false},
-        {L"\u00e9", L"233", false},  // ANSI code page 1252
+        {L"True", L"84114117101"},
+        {L"False", L"7097108115101"},
+        {L"true", L"116114117101"},
+        {L"True ", L"8411411710132"},
+        {L"\u00e9", L"233"},  // ANSI code page 1252
     };
     for (const Case& c : cases) {
         EXPECT_EQ(record::EncodeStatus(c.status), c.encoded) << testing_support::Narrow(c.status);
@@ -47,7 +44,6 @@ TEST(InstallRecord, StatusEncoding) {
         EXPECT_EQ(raw.type, static_cast<DWORD>(REG_BINARY));
         EXPECT_EQ(raw.data, Utf16Bytes(c.encoded)) << testing_support::Narrow(c.status);
         EXPECT_EQ(record::ReadStatus(), c.encoded);
-        EXPECT_EQ(record::IsInstalled(), c.installed) << testing_support::Narrow(c.status);
     }
 
     // An empty status cannot be stored in binary form: error 9, the value unchanged.
@@ -58,19 +54,7 @@ TEST(InstallRecord, StatusEncoding) {
     } catch (const VbError& e) {
         EXPECT_EQ(e.number(), 9);
     }
-    EXPECT_TRUE(record::IsInstalled());
-}
-
-TEST(InstallRecord, RemovedByTheAddin) {
-    testing_support::CleanRecord clean;
-    record::WriteStatus(L"True");
-    record::MarkRemovedByAddin();
-    EXPECT_EQ(Stored(kValueAppExist).data, Utf16Bytes(L"01"));
-    const auto status = Stored(kValueStatus);
-    EXPECT_EQ(status.data.size(), 26u);
-    EXPECT_EQ(status.data, Utf16Bytes(L"7097108115101"));
-    EXPECT_FALSE(record::AppExist());
-    EXPECT_FALSE(record::IsInstalled());
+    EXPECT_EQ(record::ReadStatus(), L"84114117101");
 }
 
 TEST(InstallRecord, AppExistReadsAnyContentButEmptyAsFalse) {
@@ -102,21 +86,6 @@ TEST(InstallRecord, DirIsTextForEveryReaderAndWriter) {
     EXPECT_EQ(record::ReadDir(), std::wstring(255, L'd'));
     record::WriteDir(std::wstring(256, L'd'));
     EXPECT_EQ(record::ReadDir(), L"") << "longer than 255 characters reads as empty";
-}
-
-TEST(InstallRecord, DeleteKeepsAParentWithOtherSubkeys) {
-    testing_support::CleanRecord clean;
-    record::WriteStatus(L"True");
-    CreateRegistryKey(kHkeyCurrentUser, std::wstring(kRecordParentKey) + L"\\Other");
-    EXPECT_TRUE(record::Delete());
-    EXPECT_FALSE(CheckRegistryKey(kHkeyCurrentUser, kRecordKey));
-    EXPECT_TRUE(CheckRegistryKey(kHkeyCurrentUser, std::wstring(kRecordParentKey) + L"\\Other"));
-    EXPECT_FALSE(record::Present());
-
-    DeleteRegistryKey(kHkeyCurrentUser, std::wstring(kRecordParentKey) + L"\\Other");
-    record::WriteBinaryText(kValueConfig, L"01");
-    EXPECT_TRUE(record::Delete());
-    EXPECT_FALSE(CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey)) << "parent goes with the record";
 }
 
 TEST(InstallRecord, EnsureKeyCreatesBothLevelsOnce) {

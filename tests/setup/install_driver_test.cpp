@@ -31,6 +31,7 @@ TEST(InstallDriver, LeadingNumberOfTheVersionText) {
         {L"", 0, true},
         {L"Excel 16", 0, true},
         {L"-12", 0, true},
+        {L"1\x0663.0", 1, true},  // an Arabic-Indic three is no digit of a version text
     };
     for (const auto& c : cases) {
         const double number = ferrolin::LeadingNumber(c.text);
