@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build python3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   googletest libwine-dev
-  wine wine64 wine32:i386
+  wine wine64 wine32:i386 fonts-wine
   xvfb x11-apps imagemagick
   locales
 )

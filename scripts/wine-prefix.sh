@@ -25,7 +25,7 @@ stop() {
 # Everything that shapes a prefix: a change in any of it makes a new template.
 stamp() {
   {
-    dpkg-query -W -f='${Package} ${Version}\n' wine64 'wine32:i386' 2>/dev/null || true
+    dpkg-query -W -f='${Package} ${Version}\n' wine64 'wine32:i386' fonts-wine 2>/dev/null || true
     sha1sum "$here/wine-prefix.sh" | cut -d' ' -f1
     echo "display=${FERROLIN_WINE_DISPLAY:-0}"
     # A prefix made while 32-bit programs could not run lacks its 32-bit half.
@@ -39,6 +39,11 @@ make_template() {
   mkdir -p "$(dirname "$t")"
   # The Wine processes must not inherit the lock (fd 9): a server outliving us would hold it.
   WINEPREFIX="$t" "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&-
+  # Wine's own fonts (Debian's fonts-wine): Tahoma for the dialogs, Marlett for the glyphs of
+  # the title bar buttons. This Wine looks for them in the prefix's Fonts folder only.
+  if compgen -G "/usr/share/wine/fonts/*.ttf" >/dev/null; then
+    cp /usr/share/wine/fonts/*.ttf "$t/drive_c/windows/Fonts/"
+  fi
   local reg=(env WINEPREFIX="$t" "$wine" reg add)
   if [ "${FERROLIN_WINE_DISPLAY:-0}" = 1 ]; then
     "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&-

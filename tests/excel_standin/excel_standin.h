@@ -31,7 +31,8 @@
 //   gives every automation client its own instance. An instance ends
 //   - when it is invisible and its last client reference is released ("Released"),
 //   - when it is invisible and no client call arrived for IdleSeconds ("Idle"),
-//   - after Quit, once the call has been answered: at the last release or 0.3 s later ("Quit"),
+//   - after Quit (which hides it and closes its workbooks) at its last client release, as Excel
+//     stays until then ("Quit"); a client that never releases meets the idle rule ("Idle"),
 //   - when its visible window is closed (WM_CLOSE) ("Closed").
 //   A visible instance whose clients are all gone stays, like Excel under the user's control.
 //   The class objects are always revoked before the instance starts to end.
@@ -64,12 +65,15 @@
 //   Hyperlink    Name, Address, SubAddress, Follow([NewWindow, AddHistory, ...]): opens Address
 //                with ShellExecuteW "open"; fails when the shell cannot open it
 //   AddIns       Count, Item(title, case-insensitive, or 1-based index), Add(filename[, copy]):
-//                lists the file (title = file name without extension); fails when the file
-//                does not exist; an already listed path returns the listed add-in
+//                lists the file (title = file name without extension); fails (1004) when no
+//                workbook is open or the file does not exist; an already listed path returns
+//                the listed add-in
 //   AddIn        Name (file name), FullName, Path, Title, Installed get/put
 //                Installed := True opens the add-in workbook under its file name and holds the
 //                file open with share mode FILE_SHARE_READ only (no delete sharing), as Excel
-//                does; False closes it. Both persist the list at once.
+//                does; False closes it. Assigning the state the add-in already has does
+//                nothing: an add-in listed as installed whose workbook is not loaded (every
+//                one, in an instance started through automation) stays unloaded.
 //   Errors are DISP_E_EXCEPTION with EXCEPINFO: scode 0x800A0000 + number, the number's
 //   description and source "Microsoft Excel": 9 "Subscript out of range" for unknown items,
 //   1004 for failing members ("Add method of AddIns class failed", "Unable to set the
@@ -85,8 +89,10 @@
 //   Options         OPEN, OPEN1, OPEN2, ... = /R "full path" (REG_SZ), the installed add-ins
 //   Add-in Manager  a value named by the full path, empty REG_SZ, for each listed add-in that
 //                   is not installed
-//   Read when an instance starts (installed ones are opened, file held, as at Installed :=
-//   True); rewritten at once after every change of the list (AddIns.Add, Installed put).
+//   Read when an instance starts; an instance started through automation (every one) loads
+//   no add-in: installed ones are listed as installed, their workbooks stay closed. Written
+//   when the instance ends (Released, Idle, Quit, Closed), as Excel writes it on exit, not at
+//   each change: read the list through automation while the instance runs, or after it ended.
 //
 // Test knobs, HKCU\Software\FerrolinTests\ExcelStandIn, read when an instance starts
 //   Version               REG_SZ     Application.Version; default "16.0"
@@ -96,8 +102,8 @@
 //                                    by ";": "Class.Member" ("AddIns.Add", "Workbooks.Add") or a
 //                                    bare member name ("Installed") for every class; default
 //                                    members count as Item/Value/Name
-//   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True (and the start-up load)
-//                                    marks the add-in installed without opening its workbook
+//   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True marks the add-in
+//                                    installed without opening its workbook
 //   IdleSeconds           REG_DWORD  default 60
 //   Log                   REG_DWORD  1: append one line per event to LogFile
 //   LogFile               REG_SZ     the log file (UTF-8, CRLF lines, shared by all instances)

@@ -27,6 +27,20 @@ std::wstring TextOf(const testing_support::RawValue& raw) {
     return text;
 }
 
+// Lets go of what a client holds: an object, or the value of a call's outcome.
+void Release(ferrolin::com_ptr<IDispatch>& object) { object.reset(); }
+void Release(Outcome& outcome) { outcome = Outcome(); }
+
+// Quit as a client does it: the call, then every reference let go. Like Excel, the
+// instance ends only at its last release.
+template <class... Held>
+bool QuitAndRelease(ferrolin::com_ptr<IDispatch>& app, Held&... held) {
+    const bool quit = Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok();
+    (Release(held), ...);
+    app.reset();
+    return quit;
+}
+
 std::wstring ExcelKey(const wchar_t* subkey) {
     return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
 }
@@ -175,97 +189,133 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
     const std::wstring options = ExcelKey(excel_standin::kOptionsSubkey);
     const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
     const std::wstring openValue = L"/R \"" + file + L"\"";
-
-    auto first = CreateByClsid(excel_standin::kClsidApplication);
-    ASSERT_TRUE(first);
-    DWORD firstId = ServerProcessId(first.get());
-    Watch(firstId);
-    auto addins = GetObject(first.get(), L"AddIns");
-    ASSERT_TRUE(addins);
-
-    Outcome missing = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD,
-                             CallArgs().text(dir.file(L"Nothing here.xla")));
-    EXPECT_EQ(DISP_E_EXCEPTION, missing.hr) << "AddIns.Add of a missing file: " << missing.describe();
-    EXPECT_EQ(1004, missing.number);
-
-    Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
-    ASSERT_TRUE(added.ok()) << "AddIns.Add: " << added.describe();
-    struct Property {
-        const wchar_t* name;
-        std::wstring expected;
-    } properties[] = {
-        {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir.path()}};
-    for (const Property& p : properties)
-        EXPECT_EQ(Narrow(p.expected), Narrow(Get(added.object().get(), p.name).text())) << Narrow(p.name);
-    EXPECT_EQ(1, Get(addins.get(), L"Count").number_value());
-    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present);
-    auto listed = testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file);
-    EXPECT_TRUE(listed.present && listed.type == REG_SZ && TextOf(listed).empty()) << "Add-in Manager value";
-
-    struct Lookup {
-        const char* name;
-        CallArgs args;
-        bool found;
-    } lookups[] = {
-        {"title", CallArgs().text(L"Ferrolin 1.1"), true},
-        {"title in other case", CallArgs().text(L"FERROLIN 1.1"), true},
-        {"index 1", CallArgs().number(1), true},
-        {"index 2", CallArgs().number(2), false},
-        {"other title", CallArgs().text(L"Ferrolin 1.0"), false},
+    const auto fileHeld = [&file] {
+        HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+        CloseHandle(probe);
+        return false;
     };
-    for (Lookup& l : lookups) {
-        Outcome item = Invoke(addins.get(), excel_standin::kDispidDefault, kGet, std::move(l.args));
-        if (l.found) {
-            EXPECT_TRUE(item.ok() && item.object()) << "AddIns(" << l.name << "): " << item.describe();
-        } else {
-            EXPECT_EQ(DISP_E_EXCEPTION, item.hr) << "AddIns(" << l.name << ")";
-            EXPECT_EQ(9, item.number) << "AddIns(" << l.name << ")";
-        }
-    }
 
-    // Installed := True: the OPEN value, the workbook, the file held without delete sharing.
-    auto addin = Invoke(addins.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1")).object();
-    Outcome install = PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true));
-    ASSERT_TRUE(install.ok()) << "Installed := True: " << install.describe();
-    EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
+    // The first instance: the add-in listed and installed. The list is written when it ends.
+    {
+        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(app);
+        const DWORD id = ServerProcessId(app.get());
+        Watch(id);
+        auto addins = GetObject(app.get(), L"AddIns");
+        auto workbooks = GetObject(app.get(), L"Workbooks");
+        ASSERT_TRUE(addins && workbooks);
+
+        Outcome noBook = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        EXPECT_EQ(DISP_E_EXCEPTION, noBook.hr) << "AddIns.Add with no workbook open: " << noBook.describe();
+        EXPECT_EQ(1004, noBook.number);
+        ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
+        Outcome missing = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD,
+                                 CallArgs().text(dir.file(L"Nothing here.xla")));
+        EXPECT_EQ(DISP_E_EXCEPTION, missing.hr) << "AddIns.Add of a missing file: " << missing.describe();
+        EXPECT_EQ(1004, missing.number);
+
+        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        ASSERT_TRUE(added.ok()) << "AddIns.Add: " << added.describe();
+        struct Property {
+            const wchar_t* name;
+            std::wstring expected;
+        } properties[] = {
+            {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir.path()}};
+        for (const Property& p : properties)
+            EXPECT_EQ(Narrow(p.expected), Narrow(Get(added.object().get(), p.name).text())) << Narrow(p.name);
+        EXPECT_EQ(1, Get(addins.get(), L"Count").number_value());
+
+        struct Lookup {
+            const char* name;
+            CallArgs args;
+            bool found;
+        } lookups[] = {
+            {"title", CallArgs().text(L"Ferrolin 1.1"), true},
+            {"title in other case", CallArgs().text(L"FERROLIN 1.1"), true},
+            {"index 1", CallArgs().number(1), true},
+            {"index 2", CallArgs().number(2), false},
+            {"other title", CallArgs().text(L"Ferrolin 1.0"), false},
+        };
+        for (Lookup& l : lookups) {
+            Outcome item = Invoke(addins.get(), excel_standin::kDispidDefault, kGet, std::move(l.args));
+            if (l.found) {
+                EXPECT_TRUE(item.ok() && item.object()) << "AddIns(" << l.name << "): " << item.describe();
+            } else {
+                EXPECT_EQ(DISP_E_EXCEPTION, item.hr) << "AddIns(" << l.name << ")";
+                EXPECT_EQ(9, item.number) << "AddIns(" << l.name << ")";
+            }
+        }
+
+        // Installed := True: the workbook open, the file held without delete sharing.
+        auto addin =
+            Invoke(addins.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1")).object();
+        Outcome install = PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true));
+        ASSERT_TRUE(install.ok()) << "Installed := True: " << install.describe();
+        EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
+        Outcome book =
+            Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
+        EXPECT_TRUE(book.ok()) << "Workbooks(\"Ferrolin 1.1.xla\"): " << book.describe();
+        EXPECT_EQ("Ferrolin 1.1.xla", Narrow(Get(book.object().get(), L"Name").text()));
+        EXPECT_EQ(1, Get(workbooks.get(), L"Count").number_value()) << "add-in workbooks are not counted";
+        EXPECT_TRUE(fileHeld()) << "the installed add-in's file is not held";
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present)
+            << "the list was written while Excel runs";
+
+        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        Sleep(500);
+        EXPECT_TRUE(IsRunning(id)) << "ended after Quit while a client still holds it";
+        book = Outcome();
+        addin.reset();
+        added = Outcome();
+        addins.reset();
+        workbooks.reset();
+        app.reset();
+        EXPECT_TRUE(WaitForExit(id, kExitWaitMs)) << "still running after Quit and the last release";
+    }
+    EXPECT_FALSE(fileHeld()) << "the file is held after Excel ended";
     EXPECT_EQ(Narrow(openValue), Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN"))));
     EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
-    auto workbooks = GetObject(first.get(), L"Workbooks");
-    Outcome book = Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
-    EXPECT_TRUE(book.ok()) << "Workbooks(\"Ferrolin 1.1.xla\"): " << book.describe();
-    EXPECT_EQ("Ferrolin 1.1.xla", Narrow(Get(book.object().get(), L"Name").text()));
-    EXPECT_EQ(0, Get(workbooks.get(), L"Count").number_value()) << "add-in workbooks are not counted";
-    EXPECT_FALSE(DeleteFileW(file.c_str())) << "the installed add-in's file was deleted";
-    EXPECT_EQ(32u, GetLastError());
 
-    // A new instance loads the list and opens the installed add-in too.
+    // A new instance, started through automation, lists the add-in as installed but loads
+    // no add-in; setting Installed to True again changes nothing, False then True loads it.
     {
-        auto second = CreateByClsid(excel_standin::kClsidApplication);
-        ASSERT_TRUE(second);
-        DWORD secondId = ServerProcessId(second.get());
-        Watch(secondId);
-        EXPECT_NE(firstId, secondId);
-        auto secondAddin = GetObject(GetObject(second.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
-        EXPECT_TRUE(Get(secondAddin.get(), L"Installed").boolean()) << "loaded at start";
-        auto secondBooks = GetObject(second.get(), L"Workbooks");
-        EXPECT_TRUE(Get(secondBooks.get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla")).ok()) << "opened at start";
-        EXPECT_TRUE(Invoke(second.get(), L"Quit", DISPATCH_METHOD).ok());
-        EXPECT_TRUE(WaitForExit(secondId, kExitWaitMs));
-    }
-    EXPECT_FALSE(DeleteFileW(file.c_str())) << "still held by the first instance";
+        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        ASSERT_TRUE(app);
+        const DWORD id = ServerProcessId(app.get());
+        Watch(id);
+        auto addin = GetObject(GetObject(app.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
+        auto workbooks = GetObject(app.get(), L"Workbooks");
+        const auto loaded = [&] {
+            return Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"))
+                .ok();
+        };
+        EXPECT_TRUE(Get(addin.get(), L"Installed").boolean()) << "listed as installed";
+        EXPECT_FALSE(loaded()) << "loaded at start";
+        EXPECT_FALSE(fileHeld());
+        ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
+        EXPECT_FALSE(loaded()) << "Installed := True on an installed add-in loaded it";
+        ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
+        ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
+        EXPECT_TRUE(loaded()) << "False then True";
+        EXPECT_TRUE(fileHeld());
 
-    // Installed := False: back to the Add-in Manager, workbook closed, file released.
-    Outcome remove = PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false));
-    ASSERT_TRUE(remove.ok()) << "Installed := False: " << remove.describe();
+        // Installed := False: workbook closed, file released; the Add-in Manager lists it.
+        ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
+        Outcome gone =
+            Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
+        EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
+        EXPECT_EQ(9, gone.number);
+        EXPECT_FALSE(fileHeld());
+        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        addin.reset();
+        workbooks.reset();
+        app.reset();
+        EXPECT_TRUE(WaitForExit(id, kExitWaitMs));
+    }
     EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present);
     EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
-    Outcome gone = Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
-    EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
-    EXPECT_EQ(9, gone.number);
-    HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_NE(INVALID_HANDLE_VALUE, probe) << "file still held, error " << GetLastError();
-    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
 
     // A listed but not installed add-in is loaded as such.
     {
@@ -284,8 +334,6 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
         thirdAddin.reset();
         EXPECT_TRUE(WaitForExit(thirdId, kExitWaitMs));
     }
-    EXPECT_TRUE(Invoke(first.get(), L"Quit", DISPATCH_METHOD).ok());
-    EXPECT_TRUE(WaitForExit(firstId, kExitWaitMs));
 }
 
 TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
@@ -314,16 +362,16 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
     auto addins = GetObject(app.get(), L"AddIns");
     auto workbooks = GetObject(app.get(), L"Workbooks");
     EXPECT_EQ(4, Get(addins.get(), L"Count").number_value());
+    // Started through automation, it loads none of them: installed ones stay closed.
     struct Case {
         const wchar_t* title;
         const wchar_t* file;
         bool installed;
-        bool open;
     } cases[] = {
-        {L"Alpha", L"Alpha.xla", true, true},
-        {L"Missing", L"Missing.xla", true, false},
-        {L"Beta", L"Beta.xlam", true, true},
-        {L"Gamma", L"Gamma.xla", false, false},
+        {L"Alpha", L"Alpha.xla", true},
+        {L"Missing", L"Missing.xla", true},
+        {L"Beta", L"Beta.xlam", true},
+        {L"Gamma", L"Gamma.xla", false},
     };
     long index = 0;
     for (const Case& c : cases) {
@@ -331,15 +379,17 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
         auto addin = GetObject(addins.get(), L"Item", CallArgs().number(index));
         EXPECT_EQ(Narrow(c.title), Narrow(Get(addin.get(), L"Title").text())) << "AddIns(" << index << ")";
         EXPECT_EQ(c.installed, Get(addin.get(), L"Installed").boolean()) << Narrow(c.title);
-        EXPECT_EQ(c.open, Get(workbooks.get(), L"Item", CallArgs().text(c.file)).ok()) << Narrow(c.title) << " open";
-        if (c.open) {
-            EXPECT_FALSE(DeleteFileW(dir.file(c.file).c_str())) << Narrow(c.title);
-            EXPECT_EQ(32u, GetLastError()) << Narrow(c.title);
-        }
+        EXPECT_FALSE(Get(workbooks.get(), L"Item", CallArgs().text(c.file)).ok()) << Narrow(c.title) << " open";
     }
     EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    addins.reset();
+    workbooks.reset();
+    app.reset();
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-    EXPECT_TRUE(DeleteFileW(dir.file(L"Alpha.xla").c_str())) << "released at the end, error " << GetLastError();
+    // Written back as it was read, the installed ones in their order.
+    EXPECT_EQ(Narrow(L"/R \"" + dir.file(L"Alpha.xla") + L"\""),
+              Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN"))));
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla")).present);
 }
 
 TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
@@ -429,7 +479,7 @@ TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
     EXPECT_EQ(RPC_E_DISCONNECTED, Get(book.get(), L"Name").hr) << "a closed workbook";
     EXPECT_EQ(RPC_E_DISCONNECTED, Get(range.get(), L"Value").hr) << "a cell of a closed workbook";
 
-    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(QuitAndRelease(app, again, range, sheet, sheets, book, noActive, none, workbooks));
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
 }
 
@@ -519,12 +569,14 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
 
     {
         Knobs knobs;
-        knobs.text(excel_standin::kKnobFailMember, L"Workbooks.Add; Installed");
+        knobs.text(excel_standin::kKnobFailMember, L"Sheets.Add; Installed");
         auto app = CreateByClsid(excel_standin::kClsidApplication);
         ASSERT_TRUE(app);
         DWORD processId = ServerProcessId(app.get());
         Watch(processId);
         auto workbooks = GetObject(app.get(), L"Workbooks");
+        ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
+        auto sheets = GetObject(app.get(), L"Sheets");
         auto addins = GetObject(app.get(), L"AddIns");
         Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
         ASSERT_TRUE(added.ok()) << "AddIns.Add is not listed: " << added.describe();
@@ -534,8 +586,8 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
             bool fails;
             const char* description;
         } cases[] = {
-            {"Workbooks.Add", Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD), true,
-             "Add method of Workbooks class failed"},
+            {"Sheets.Add", Invoke(sheets.get(), excel_standin::kDispidAdd, DISPATCH_METHOD), true,
+             "Add method of Sheets class failed"},
             {"Installed put", PutId(added.object().get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)),
              true, "Unable to set the Installed property of the AddIn class"},
             {"Installed get", Get(added.object().get(), L"Installed"), true,
@@ -552,9 +604,9 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
             EXPECT_EQ(1004, c.outcome.number) << c.name;
             EXPECT_EQ(c.description, Narrow(c.outcome.description)) << c.name;
         }
-        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
-        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        EXPECT_TRUE(QuitAndRelease(app, added, addins, sheets, workbooks));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
     }
     {
         Knobs knobs;
@@ -567,15 +619,16 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         ASSERT_TRUE(addin) << "listed by the first instance";
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
         EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
-        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
         Outcome book = Get(GetObject(app.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla"));
         EXPECT_EQ(9, book.number) << "the workbook opened: " << book.describe();
         HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(INVALID_HANDLE_VALUE, probe) << "file held, error " << GetLastError();
         if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
-        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+        EXPECT_TRUE(QuitAndRelease(app, book, addin));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
+        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present)
+            << "installed, as written when Excel ended";
     }
 }
 
@@ -606,6 +659,7 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
         Invoke(book.get(), L"Close", DISPATCH_METHOD);
         Invoke(app.get(), L"Quit", DISPATCH_METHOD);
     }
+    app.reset();
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
     const wchar_t* expected[] = {
         L"Start",
@@ -695,7 +749,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     EXPECT_EQ(DISP_E_EXCEPTION, noHandler.hr) << "mailto without a handler: " << noHandler.describe();
 
     Put(app.get(), L"DisplayAlerts", CallArgs().boolean(false));
-    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
+    EXPECT_TRUE(QuitAndRelease(app, first, hyperlinks, range, sheet, book));
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
 
     ASSERT_EQ(0, RunProgram(recorder, L"/Unregister"));

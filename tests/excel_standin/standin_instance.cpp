@@ -266,7 +266,8 @@ std::wstring AddInModel::path() const {
 }
 
 std::shared_ptr<AddInModel> ListAddIn(const std::wstring& fileName) {
-    if (fileName.empty() || !FileExists(fileName)) ThrowMethodFailed(L"Add", L"AddIns");
+    // Excel adds nothing to its list while no workbook is open.
+    if (VisibleWorkbooks().empty() || fileName.empty() || !FileExists(fileName)) ThrowMethodFailed(L"Add", L"AddIns");
     const std::wstring fullName = FullPath(fileName);
     Instance& instance = TheInstance();
     for (const auto& addin : instance.addins)
@@ -274,7 +275,7 @@ std::shared_ptr<AddInModel> ListAddIn(const std::wstring& fileName) {
     auto addin = std::make_shared<AddInModel>();
     addin->fullName = fullName;
     instance.addins.push_back(addin);
-    SaveAddInList();
+    UpdateCaption();
     return addin;
 }
 
@@ -286,6 +287,9 @@ std::shared_ptr<AddInModel> FindAddIn(const std::wstring& title) {
 
 void SetInstalled(AddInModel& addin, bool installed) {
     Instance& instance = TheInstance();
+    // Setting the state it already has changes nothing: an add-in marked installed whose
+    // workbook is not loaded stays unloaded.
+    if (installed == addin.installed) return;
     if (installed) {
         if (instance.knobs.installOpensWorkbook && !OpenAddInWorkbook(addin))
             ThrowUnableTo(L"set", L"Installed", L"AddIn");
@@ -294,7 +298,7 @@ void SetInstalled(AddInModel& addin, bool installed) {
         if (auto book = FindWorkbook(addin.name())) CloseWorkbook(book);
         addin.installed = false;
     }
-    SaveAddInList();
+    UpdateCaption();
 }
 
 std::wstring ExcelKey() {
@@ -322,9 +326,8 @@ void LoadAddInList() {
         auto addin = std::make_shared<AddInModel>();
         addin->fullName = entry.second;
         addin->installed = true;
+        // Excel started through automation loads no add-ins: the workbook stays closed.
         instance.addins.push_back(addin);
-        // A workbook that cannot be opened stays listed as installed, as Excel keeps it.
-        if (instance.knobs.installOpensWorkbook) OpenAddInWorkbook(*addin);
     }
     if (RegOpenKeyExW(HKEY_CURRENT_USER, (ExcelKey() + kAddinManagerSubkey).c_str(), 0, KEY_READ, &raw) ==
         ERROR_SUCCESS) {
@@ -385,6 +388,45 @@ void UpdateCaption() {
     std::wstring caption = kExcelCaption;
     if (active) caption += L" - " + active->name;
     SetWindowTextW(window, caption.c_str());
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void PaintMainWindow(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    const int line = metrics.tmHeight + metrics.tmExternalLeading + 4;
+    int y = 12;
+    const auto say = [&](int x, const std::wstring& text) {
+        TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+        y += line;
+    };
+    // What a user checks: the open workbooks, and the Add-ins dialog's list.
+    const auto active = ActiveWorkbook();
+    say(12, L"Open workbooks:");
+    const auto books = VisibleWorkbooks();
+    if (books.empty()) say(28, L"(none)");
+    for (const auto& book : books) say(28, book->name + (book == active ? L"   (active)" : L""));
+    y += line / 2;
+    say(12, L"Add-ins (Tools > Add-ins):");
+    const auto& addins = TheInstance().addins;
+    if (addins.empty()) say(28, L"(none listed)");
+    for (const auto& addin : addins) {
+        const bool loaded = FindWorkbook(addin->name()) != nullptr;
+        say(28, std::wstring(addin->installed ? L"[x] " : L"[  ] ") + addin->title() +
+                    (addin->installed ? (loaded ? L"   installed, loaded" : L"   installed, not loaded")
+                                      : L"   not installed"));
+        say(56, addin->fullName);
+    }
+    SelectObject(dc, oldFont);
+    EndPaint(window, &paint);
 }
 
 bool IsShown() { return TheInstance().window && IsWindowVisible(TheInstance().window); }

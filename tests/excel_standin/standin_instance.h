@@ -100,7 +100,10 @@ std::wstring ExcelKey();   // Software\Microsoft\Office\16.0
 
 // Main window
 void CreateMainWindow(HINSTANCE module, WNDPROC proc);
+// The caption names the active workbook; the window is drawn again.
 void UpdateCaption();
+// The window's contents: the open workbooks and the add-in list with each add-in's state.
+void PaintMainWindow(HWND window);
 bool IsShown();
 void Show(bool visible);
 long GetWindowState();

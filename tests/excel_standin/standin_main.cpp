@@ -16,8 +16,6 @@ namespace {
 const UINT kMsgLastRelease = WM_APP + 1;
 const UINT kMsgRevoke = WM_APP + 2;
 const UINT_PTR kIdleTimer = 1;
-const UINT_PTR kQuitTimer = 2;
-const UINT kQuitGraceMs = 300;
 
 LONG g_objects = 0;   // live objects handed to clients, and server locks
 ULONGLONG g_lastCall = 0;
@@ -88,11 +86,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             EndInstance(L"Closed");
         }
         return 0;
+    case WM_PAINT:
+        PaintMainWindow(window);
+        return 0;
     case WM_TIMER:
-        if (wParam == kQuitTimer) {
-            EndInstance(L"Quit");
-        } else if (wParam == kIdleTimer && !instance.quitting && !IsShown() &&
-                   GetTickCount64() - g_lastCall >= 1000ULL * instance.knobs.idleSeconds) {
+        // A client that went away without releasing is not noticed: the idle rule ends the
+        // hidden instance, after Quit too.
+        if (wParam == kIdleTimer && !IsShown() &&
+            GetTickCount64() - g_lastCall >= 1000ULL * instance.knobs.idleSeconds) {
             EndInstance(L"Idle");
         }
         return 0;
@@ -241,8 +242,8 @@ void BeginQuit() {
     RevokeFactories();
     CloseAllWorkbooks();
     Show(false);
-    // The process ends once the answer to this call is on its way.
-    SetTimer(instance.window, kQuitTimer, kQuitGraceMs, nullptr);
+    // As Excel, the process stays until its last client reference is released.
+    if (g_objects == 0) PostToWindow(kMsgLastRelease);
 }
 
 void EndInstance(const wchar_t* reason) {
@@ -250,6 +251,8 @@ void EndInstance(const wchar_t* reason) {
     if (instance.ending) return;
     instance.ending = true;
     RevokeFactories();
+    // Excel writes its add-in list when it ends.
+    SaveAddInList();
     // Files are let go without questions: nobody is left to answer them.
     for (const auto& book : instance.workbooks) {
         book->open = false;
@@ -260,7 +263,6 @@ void EndInstance(const wchar_t* reason) {
     if (instance.window) {
         HWND window = std::exchange(instance.window, nullptr);
         KillTimer(window, kIdleTimer);
-        KillTimer(window, kQuitTimer);
         DestroyWindow(window);
     }
     PostQuitMessage(0);

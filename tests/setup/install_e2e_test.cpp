@@ -201,16 +201,18 @@ protected:
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
     }
 
-    // Excel after setup: one visible, maximised instance with the add-in installed.
+    // Excel after setup: one visible, maximised instance with the add-in installed. Excel
+    // writes its add-in list when it ends, so the user closes it before the list is read.
     void ExpectExcelLeftWithAddin(const std::wstring& folder) {
         const std::vector<HWND> windows = ExcelWindows();
         ASSERT_EQ(windows.size(), 1u) << "stand-in windows after setup";
         EXPECT_TRUE(IsWindowVisible(windows[0])) << "Excel is not visible";
         EXPECT_TRUE(IsZoomed(windows[0])) << "Excel is not maximised";
+        CloseExcelWindows();
         const std::vector<std::wstring> addins = InstalledAddins();
         const std::wstring expected = L"/R \"" + Workbook(folder) + L"\"";
         EXPECT_NE(std::find(addins.begin(), addins.end(), expected), addins.end())
-            << "installed add-ins lack " << N(expected) << " (" << addins.size() << " listed)";
+            << "installed add-ins lack " << N(expected) << " (" << addins.size() << " listed)" << Log();
     }
 
     // A distribution folder of this scenario: the built one without the files named.
@@ -1045,8 +1047,7 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
         << "script client: 10-14 the record, 20 write, 21 read back, 22 enumerate, 23 key not found";
     RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
 
-    // The reinstall road into the recorded folder, once Excel has let go of the workbook.
-    CloseExcelWindows();
+    // The reinstall road into the recorded folder (Excel has let go of the workbook).
     {
         HANDLE old = CreateFileW(HelpFile(library).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(old, INVALID_HANDLE_VALUE);
