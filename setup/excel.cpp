@@ -131,6 +131,11 @@ void prcSendMail(const std::wstring& address) {
     });
     failures.Run([&] { Put(application, L"DisplayAlerts", false); });
     failures.Run([&] { Call(application, L"Quit"); });
+    // Excel ends only when its last reference is gone: let go of it before the message.
+    cell = Object();
+    worksheet = Object();
+    workbook = Object();
+    application = Object();
     if (failures.Pending()) MsgBox(kMsgCantSendMail, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
     failures.Stop();
 }

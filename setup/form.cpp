@@ -67,6 +67,8 @@ bool IsFormWindow(HWND hwnd) {
     return GetClassNameW(hwnd, name, 32) && lstrcmpW(name, kFormClass) == 0;
 }
 
+Form* FormOf(HWND hwnd) { return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
 struct DisabledWindows {
     HWND keep;
     std::vector<HWND> windows;
@@ -111,6 +113,7 @@ void Form::Unload() {
 }
 
 void Form::Show(bool modal) {
+    HWND previous = GetActiveWindow();
     HWND window = hwnd();
     const unsigned long serial = loadSerial_;
     if (!IsWindowVisible(window)) {
@@ -118,7 +121,14 @@ void Form::Show(bool modal) {
     } else if (IsIconic(window) && hiddenState_ == FormWindowState::Normal) {
         ShowWindow(window, SW_RESTORE);
     }
-    if (hwnd_ == window) SetForegroundWindow(window);
+    if (hwnd_ == window) {
+        SetForegroundWindow(window);
+        // The focus starts on the first control of the tab order (the order of the layout).
+        HWND focus = GetFocus();
+        if (!focus || GetAncestor(focus, GA_ROOT) != window) {
+            if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
+        }
+    }
     if (!modal) return;
 
     DisabledWindows disabled{window, {}};
@@ -133,7 +143,11 @@ void Form::Show(bool modal) {
         }
         if (got < 0) break;
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (root && IsFormWindow(root) && IsDialogMessageW(root, &msg)) continue;
+        if (root && IsFormWindow(root)) {
+            Form* form = FormOf(root);
+            if (msg.message == WM_KEYDOWN && form && form->KeyDown(static_cast<UINT>(msg.wParam))) continue;
+            if (IsDialogMessageW(root, &msg)) continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -141,6 +155,10 @@ void Form::Show(bool modal) {
     for (HWND other : disabled.windows) {
         if (IsWindow(other)) EnableWindow(other, TRUE);
     }
+    // As a dialog's end does: the window that was active before comes back to the front,
+    // with its focus where it was.
+    if (previous != window && IsWindow(previous) && IsWindowVisible(previous) && IsWindowEnabled(previous))
+        SetForegroundWindow(previous);
 }
 
 void Form::Hide() {
@@ -212,6 +230,38 @@ void Form::Notify(int id, int code) {
 void Form::Click(int) {}
 
 void Form::CloseBox() { Unload(); }
+
+void Form::Escape() {}
+
+bool Form::KeyDown(UINT key) {
+    if (key == VK_ESCAPE) {
+        RunProcedure([&] { Escape(); });
+        return true;
+    }
+    HWND focus = GetFocus();
+    if (key == VK_TAB) {
+        // Tab and Shift+Tab move over the enabled controls in the order of the layout, also
+        // out of the multi-line conditions text, which would keep the key for itself.
+        HWND next = GetNextDlgTabItem(hwnd_, focus && IsChild(hwnd_, focus) ? focus : nullptr,
+                                      GetKeyState(VK_SHIFT) < 0);
+        if (next) {
+            SetFocus(next);
+            if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+        }
+        return true;
+    }
+    if (key != VK_RETURN) return false;
+    const ControlInfo* control = focus ? FindByWindow(focus) : nullptr;
+    if (!control) return false;
+    wchar_t className[16] = {};
+    GetClassNameW(focus, className, 16);
+    const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (lstrcmpiW(className, L"BUTTON") != 0 || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) return false;
+    if (!IsWindowEnabled(focus)) return true;
+    const int id = control->id;
+    RunProcedure([&] { Notify(id, BN_CLICKED); });
+    return true;
+}
 
 HWND Form::AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
                       DWORD exStyle, TwipsRect place, FontStyle font) {
@@ -394,6 +444,21 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND window = hwnd_;
     switch (message) {
+    case WM_ACTIVATE:
+        // As a dialog does: the focus leaves with the window and comes back to the same
+        // control (after a message box, say), or else to the first one.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            lastFocus_ = focus && IsChild(window, focus) ? focus : nullptr;
+        } else if (!IsIconic(window)) {
+            HWND target = lastFocus_ && IsChild(window, lastFocus_) && IsWindowEnabled(lastFocus_) &&
+                                  IsWindowVisible(lastFocus_)
+                              ? lastFocus_
+                              : GetNextDlgTabItem(window, nullptr, FALSE);
+            if (target) SetFocus(target);
+            return 0;
+        }
+        break;
     case WM_COMMAND:
         if (lParam) {
             const int id = LOWORD(wParam);

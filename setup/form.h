@@ -43,6 +43,10 @@ public:
     Form& operator=(const Form&) = delete;
 
     const wchar_t* Caption() const noexcept { return caption_; }
+    // The keys a wizard is used with that the system's dialog navigation does not give a
+    // plain window: Tab and Shift+Tab move the focus in the layout's order, Enter presses the
+    // focused push button, Escape goes to Escape(). True when the key was taken.
+    bool KeyDown(UINT key);
     bool IsLoaded() const noexcept { return hwnd_ != nullptr; }
     // The window; creates the form when it is not loaded.
     HWND hwnd();
@@ -81,6 +85,8 @@ protected:
     virtual void Click(int id);
     // The window's close box. As in VB, it unloads the form.
     virtual void CloseBox();
+    // Escape pressed in the form; nothing by default.
+    virtual void Escape();
 
     // Control builders for CreateControls.
     void AddButton(int id, const wchar_t* caption, TwipsRect place, bool enabled = true);
@@ -129,6 +135,7 @@ private:
     int clientWidthTwips_;
     int clientHeightTwips_;
     HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     UINT dpi_ = 96;
     unsigned long loadSerial_ = 0;
     FormWindowState hiddenState_ = FormWindowState::Normal;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "controls.h"
 #include "form.h"
 
 namespace ferrolin {
@@ -39,6 +40,8 @@ protected:
     void CreateControls() override;
     void Notify(int id, int code) override;
     void Click(int id) override;
+    // Escape is Cancel.
+    void Escape() override { Click(ctl::Command1); }
 
 private:
     // The drive list: filled with the machine's drives; setting the drive selects it and

@@ -81,4 +81,7 @@ void FrmWizard4::CloseBox() {
     if (Enabled(ctl::Command1)) ConfirmCancel();
 }
 
+// Escape is Abort, while Abort can be pressed.
+void FrmWizard4::Escape() { CloseBox(); }
+
 }  // namespace ferrolin

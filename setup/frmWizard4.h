@@ -14,6 +14,7 @@ protected:
     void CreateControls() override;
     void Click(int id) override;
     void CloseBox() override;
+    void Escape() override;
 };
 
 extern FrmWizard4 frmWizard4;

@@ -9,8 +9,6 @@ namespace ferrolin {
 namespace {
 
 enum : int { kPrompt = 1101, kText = 1102 };
-// Posted to the box at its creation, handled once it is shown: the caret goes into the text.
-constexpr int kFocusText = 0x7FFF;
 
 class FrmInputBox : public Form {
 public:
@@ -22,22 +20,15 @@ public:
 
 protected:
     void CreateControls() override {
+        // The text comes first in the tab order, so the caret is there when the box opens,
+        // then OK and Cancel; Enter reaches OK through its standard ID.
         AddLabel(kPrompt, prompt_.c_str(), {120, 120, 4320, 840});
-        // Enter and Escape reach the buttons through their standard IDs.
+        AddTextBox(kText, defaultText_.c_str(), {120, 1200, 5640, 345});
         AddButton(IDOK, L"OK", {4560, 120, 1200, 360});
         AddButton(IDCANCEL, L"Cancel", {4560, 540, 1200, 360});
-        AddTextBox(kText, defaultText_.c_str(), {120, 1200, 5640, 345});
-        HWND edit = Control(kText);
-        SendMessageW(edit, EM_SETSEL, 0, -1);
-        PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(kText, kFocusText), reinterpret_cast<LPARAM>(edit));
+        SendMessageW(Control(kText), EM_SETSEL, 0, -1);
     }
-    void Notify(int id, int code) override {
-        if (id == kText && code == kFocusText) {
-            SetFocus(Control(kText));
-            return;
-        }
-        Form::Notify(id, code);
-    }
+    void Escape() override { Click(IDCANCEL); }
     void Click(int id) override {
         if (id == IDOK) result_ = Text(kText);
         if (id == IDOK || id == IDCANCEL) Unload();

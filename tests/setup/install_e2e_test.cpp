@@ -975,9 +975,13 @@ TEST_F(Install, Links) {
     CancelAtTerms(setup, terms);
 }
 
-// A full installation over an earlier record: the reset removes every value of the record
-// (APP_EXIST included), while a sibling key under "Software\Vandrel11" survives.
-TEST_F(Install, ResetKeepsSiblingKey) {
+// A full installation over an earlier record, walked with the keyboard alone: each page
+// and the picker open with the focus on their first control, Tab and Shift+Tab follow the
+// layout over the enabled controls, Space checks the box and presses a button, Enter
+// presses the focused button, Escape asks to cancel on the terms page and closes the
+// picker. The reset removes every value of the record (APP_EXIST included), while a
+// sibling key under "Software\Vandrel11" survives.
+TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PlaceAllComponents();
     const std::wstring earlier = Join(scratch_, L"EARLIER");
     WriteRecord(earlier, true);  // the folder holds no workbook: the ordinary road
@@ -988,11 +992,65 @@ TEST_F(Install, ResetKeepsSiblingKey) {
     RegSetValueExW(key, L"Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"yes"), 8);
     RegCloseKey(key);
 
+    using uidriver::FocusOf;
+    using uidriver::PressKey;
+    using uidriver::PressKeyUntilFocus;
+    const auto waitFocus = [](HWND window, HWND expected) {
+        for (DWORD waited = 0; FocusOf(window) != expected && waited < 5000; waited += 20) Sleep(20);
+        return FocusOf(window) == expected;
+    };
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Command2));
-    Finish(setup);
+    EXPECT_TRUE(waitFocus(terms, ControlOf(terms, ctl::Text1))) << "terms page: focus not on the conditions";
+
+    // Escape while Abort is enabled asks to cancel; No stays.
+    PressKey(VK_ESCAPE);
+    uidriver::MessageBoxInfo confirm = WaitMessage(setup, L"Orvicta");
+    EXPECT_EQ(N(confirm.text), "Are you sure that you want to cancel the installation?");
+    PressKey(VK_TAB);  // from Yes to No
+    PressKey(VK_RETURN);
+    uidriver::WaitForNoWindow({L"Orvicta", L"#32770", setup.id()}, 5000);
+    ASSERT_TRUE(IsWindow(terms)) << "No ended setup";
+
+    EXPECT_TRUE(waitFocus(terms, ControlOf(terms, ctl::Text1))) << "the focus is not back on the conditions";
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::chkOk));
+    PressKey(VK_SPACE);
+    for (DWORD waited = 0; !uidriver::IsChecked(ControlOf(terms, ctl::chkOk)) && waited < 5000; waited += 20) Sleep(20);
+    EXPECT_TRUE(uidriver::IsEnabled(ControlOf(terms, ctl::Command2))) << "Space did not check the box";
+    PressKey(VK_ESCAPE);  // Abort is disabled now: nothing happens
+    // Back and Abort are disabled: Tab goes from the box to Next and round to the
+    // conditions; Shift+Tab the other way.
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::Command2));
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::Text1));
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::Command2), true);
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::chkOk), true);
+    PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::Command2));
+    EXPECT_FALSE(uidriver::FindTopLevel({L"Orvicta", L"#32770", setup.id()})) << "Escape asked with Abort disabled";
+    PressKey(VK_RETURN);
+
+    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    EXPECT_TRUE(waitFocus(destination, ControlOf(destination, ctl::txtPathdefault))) << "destination: focus";
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Command4));
+    PressKey(VK_RETURN);
+    HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
+    EXPECT_TRUE(waitFocus(picker, ControlOf(picker, ctl::Drive1))) << "picker: focus not on the drive list";
+    PressKeyUntilFocus(picker, VK_TAB, ControlOf(picker, ctl::Dir1));
+    PressKey(VK_ESCAPE);
+    uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(library_)) << "Escape is Cancel";
+    // Abort is disabled: from Browse, Tab goes to Back, then Next.
+    ASSERT_TRUE(waitFocus(destination, ControlOf(destination, ctl::Command4)));
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Command3));
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Command2));
+    PressKey(VK_RETURN);
+
+    HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
+    EXPECT_TRUE(waitFocus(addin, ControlOf(addin, ctl::Command2))) << "add-in page: focus not on End";
+    PressKey(VK_SPACE);
+    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
+    EXPECT_EQ(N(done.text), "The Installation was finished.");
+    PressKey(VK_RETURN);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
     HKEY kept = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, sibling.c_str(), 0, KEY_READ, &kept));

@@ -343,6 +343,40 @@ void PostClick(HWND button) {
     if (!PostMessageW(button, BM_CLICK, 0, 0)) throw Error("PostClick: not a window");
 }
 
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+void PressKey(WORD key, bool shift) {
+    std::vector<INPUT> inputs;
+    const auto stroke = [&inputs](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    if (shift) stroke(VK_SHIFT, false);
+    stroke(key, false);
+    stroke(key, true);
+    if (shift) stroke(VK_SHIFT, true);
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+        throw Error("SendInput failed");
+}
+
+void PressKeyUntilFocus(HWND window, WORD key, HWND expected, bool shift) {
+    PressKey(key, shift);
+    for (DWORD waited = 0; FocusOf(window) != expected; waited += 20) {
+        if (waited >= kSendTimeoutMs)
+            throw Timeout("the focus did not reach \"" + Printable(Text(expected)) + "\" (it is on \"" +
+                          Printable(Text(FocusOf(window))) + "\")");
+        Sleep(20);
+    }
+}
+
 void TypeText(HWND edit, const std::wstring& text) {
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,

@@ -134,6 +134,14 @@ void PostClick(HWND button);  // BM_CLICK posted; for handlers that open modal w
 void TypeText(HWND edit, const std::wstring& text);  // WM_SETTEXT
 void Close(HWND window);      // posts WM_CLOSE
 
+// The keyboard: the window with the focus in the thread of `window` (nullptr when none),
+// and a keystroke as the keyboard makes it (SendInput, to the foreground window), with
+// Shift held around it when asked.
+HWND FocusOf(HWND window);
+void PressKey(WORD key, bool shift = false);
+// Presses the key and waits (bounded) until the focus of window's thread is on `expected`.
+void PressKeyUntilFocus(HWND window, WORD key, HWND expected, bool shift = false);
+
 // ---- Message boxes ---------------------------------------------------------------------
 
 enum class IconKind { None, Error, Question, Warning, Information, Unknown };
