@@ -3,6 +3,16 @@
 // exactly as the users see them, blanks and spelling included.
 #pragma once
 
+// Version information of the programs, read by the resource compiler too (version_info.rc).
+#define FERROLIN_VERSION_NUMBERS 1, 1, 0, 0
+#define FERROLIN_VERSION_TEXT "1.1"
+#define FERROLIN_COMPANY_NAME "Orvicta"
+#define FERROLIN_PRODUCT_NAME "Ferrolin 1.1"
+#define FERROLIN_SETUP_DESCRIPTION "Ferrolin 1.1 Setup"
+#define FERROLIN_UNINSTALL11_DESCRIPTION "Ferrolin 1.1 Uninstall"
+#define FERROLIN_UNINSTALL10_DESCRIPTION "Ferrolin 1.0 Uninstall"
+
+#ifndef RC_INVOKED
 namespace ferrolin {
 
 // Product
@@ -177,3 +187,4 @@ inline constexpr wchar_t kConditionsOfUse[] =
     L"their respective owners.";
 
 }  // namespace ferrolin
+#endif  // RC_INVOKED

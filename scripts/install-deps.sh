@@ -13,6 +13,7 @@ packages=(
   wine wine64 wine32:i386 fonts-wine
   xvfb x11-apps imagemagick
   locales
+  osslsigncode openssl
 )
 
 missing=()

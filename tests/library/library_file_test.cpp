@@ -1,5 +1,6 @@
 // The library file itself: what it imports and exports, its version resource, and the
-// class factory and unload answers of its entry points.
+// class factory and unload answers of its entry points; and what every shipped program
+// file shares: system imports only, no link time stamp, a version resource.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,6 +55,7 @@ public:
     bool valid() const { return valid_; }
     WORD machine() const { return file_->Machine; }
     WORD characteristics() const { return file_->Characteristics; }
+    DWORD timeStamp() const { return file_->TimeDateStamp; }
     WORD dllCharacteristics() const { return dllCharacteristics_; }
     const IMAGE_DATA_DIRECTORY& directory(int index) const { return directories_[index]; }
 
@@ -107,7 +109,80 @@ std::wstring VersionText(const std::vector<BYTE>& info, const std::wstring& name
     return std::wstring(static_cast<const wchar_t*>(value), wcsnlen(static_cast<const wchar_t*>(value), length));
 }
 
+// A build tree's file as the Windows programs see it.
+std::wstring FromBuildTree(const char* path) {
+    std::wstring out = L"Z:";
+    for (const char* c = path; *c; ++c) out += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    return out;
+}
+
+std::vector<std::string> ImportedLibraries(const PeFile& pe) {
+    std::vector<std::string> names;
+    const IMAGE_DATA_DIRECTORY& imports = pe.directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    for (size_t offset = pe.Offset(imports.VirtualAddress); imports.VirtualAddress; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* d = pe.At<IMAGE_IMPORT_DESCRIPTOR>(offset);
+        if (!d || d->Name == 0) break;
+        names.push_back(Lower(pe.StringAt(d->Name)));
+    }
+    return names;
+}
+
 }  // namespace
+
+// Setup runs from a folder anyone may have filled. What a program imports is loaded before
+// its first instruction, so each import must be one the loader takes from the system folder
+// only (a known DLL, or comctl32 through the manifest's side-by-side assembly), whatever
+// lies beside it. Nor does any file carry a link time stamp: two builds of one commit
+// give the same bytes.
+TEST(ShippedFiles, SystemImportsNoTimeStampAndVersion) {
+    const std::set<std::string> known = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
+                                         "oleaut32.dll", "shell32.dll", "msvcrt.dll", "comctl32.dll"};
+    const struct {
+        std::wstring path;
+        const wchar_t* description;
+        const wchar_t* internal;
+        const wchar_t* original;
+    } files[] = {
+        {FromBuildTree(SETUP_EXE), L"Ferrolin 1.1 Setup", L"setup", L"setup.exe"},
+        {FromBuildTree(UFR11_EXE), L"Ferrolin 1.1 Uninstall", L"UFR11", L"UFR11.exe"},
+        {FromBuildTree(UFR10_EXE), L"Ferrolin 1.0 Uninstall", L"UFR10", L"UFR10.exe"},
+        {LibraryPath(), nullptr, nullptr, nullptr},
+    };
+    for (const auto& file : files) {
+        const std::string name = Narrow(file.path);
+        PeFile pe(file.path);
+        ASSERT_TRUE(pe.valid()) << name << " is no PE file";
+        EXPECT_EQ(pe.timeStamp(), 0u) << name << " carries a link time stamp";
+        for (const std::string& library : ImportedLibraries(pe))
+            EXPECT_TRUE(known.count(library)) << name << " imports " << library << ", which may be taken from its folder";
+        if (!file.description) continue;
+
+        DWORD handle = 0;
+        const DWORD size = GetFileVersionInfoSizeW(file.path.c_str(), &handle);
+        ASSERT_GT(size, 0u) << name << " has no version resource";
+        std::vector<BYTE> info(size);
+        ASSERT_TRUE(GetFileVersionInfoW(file.path.c_str(), 0, size, info.data()));
+        const struct {
+            const wchar_t* name;
+            const wchar_t* value;
+        } texts[] = {
+            {L"CompanyName", L"Orvicta"},     {L"ProductName", L"Ferrolin 1.1"},  {L"FileVersion", L"1.1"},
+            {L"ProductVersion", L"1.1"},      {L"FileDescription", file.description},
+            {L"InternalName", file.internal}, {L"OriginalFilename", file.original},
+        };
+        for (const auto& t : texts) {
+            bool present = false;
+            EXPECT_EQ(VersionText(info, t.name, &present), t.value) << name << ": " << Narrow(t.name);
+            EXPECT_TRUE(present) << name << ": " << Narrow(t.name) << " missing";
+        }
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u) << name;
+        EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u) << name;
+        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP)) << name;
+    }
+}
 
 TEST(LibraryFile, ImportsOnlySystemLibraries) {
     PeFile pe(LibraryPath());

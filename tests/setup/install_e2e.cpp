@@ -1,6 +1,7 @@
 #include "install_e2e.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwctype>
 #include <fstream>
 #include <sstream>
@@ -30,7 +31,11 @@ void DeleteTree(HKEY root, const std::wstring& key) {
 
 }  // namespace
 
-std::wstring DistFolder() { return uidriver::WindowsPath(FERROLIN_DIST_DIR); }
+std::wstring DistFolder() {
+    // FERROLIN_DIST names another distribution folder (a signed release's programs, say).
+    const char* other = std::getenv("FERROLIN_DIST");
+    return uidriver::WindowsPath(other && *other ? other : FERROLIN_DIST_DIR);
+}
 
 std::wstring SystemFolder() {
     wchar_t folder[MAX_PATH];

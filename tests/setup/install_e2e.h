@@ -19,7 +19,7 @@ inline constexpr DWORD kMessageMs = 30000;
 inline constexpr DWORD kExitMs = 20000;
 
 // Folders and programs.
-std::wstring DistFolder();          // build/<arch>/dist as a Windows path
+std::wstring DistFolder();          // build/<arch>/dist (or $FERROLIN_DIST) as a Windows path
 std::wstring SystemFolder();        // the Windows system folder
 std::wstring SystemWow64Folder();   // the 32-bit system folder of 64-bit Windows (SysWOW64)
 std::wstring StandInProgram();      // excel_standin.exe

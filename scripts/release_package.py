@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""Checks the vendor's files and makes the release from built trees (scripts/release.sh).
+
+  release_package.py check   --vendor DIR --tree BUILD...
+  release_package.py package --vendor DIR --tree LABEL=BUILD... --out DIR --guide FILE
+                             [--sign-pfx FILE --sign-password-file FILE [--timestamp-url URL]]
+
+Each build tree lists what a distribution folder holds in release-files.txt: the files it
+built and the names of the vendor's files. The vendor folder must hold every one of those
+under its name (letter case aside), and none of them may be one of our test fixtures or
+sample files, or a copy of one of Wine's programs: those are found by their bytes.
+
+The folders and ZIPs are made the same way every time: entries in name order, every time
+stamp taken from SOURCE_DATE_EPOCH, fixed attributes. Signing (osslsigncode, SHA-256) covers
+the programs and libraries built here; the vendor's third-party files keep the signatures
+their publishers gave them.
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+PRODUCT = "Ferrolin-1.1"
+GUIDE_NAME = "README.txt"
+PROGRAM_SUFFIXES = (".exe", ".dll", ".ocx")
+# What marks our own test files: the fixture components keep their registrations under
+# HKCU\Software\FerrolinTests, the sample add-in files say what they are.
+FIXTURE_MARKERS = [
+    ("FerrolinTests".encode("utf-16-le"), "one of the test fixture components"),
+    (b"FerrolinTests", "one of the test fixture components"),
+    (b"(test fixture)", "a sample file of the tests"),
+]
+WINE_MARKERS = [b"Wine builtin DLL", b"Wine placeholder DLL"]
+
+
+class ReleaseError(Exception):
+    pass
+
+
+def read_manifest(tree):
+    path = os.path.join(tree, "release-files.txt")
+    if not os.path.isfile(path):
+        raise ReleaseError(f"{tree} is not a configured build tree (no release-files.txt)")
+    vendor, built = [], []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if fields[0] == "vendor":
+                vendor.append(fields[1])
+            elif fields[0] == "built":
+                built.append((fields[1], fields[2]))
+    return vendor, built
+
+
+def find_vendor_file(folder, name):
+    """The vendor's file of this name, letter case aside; None when there is none."""
+    exact = os.path.join(folder, name)
+    if os.path.isfile(exact):
+        return exact
+    matches = [n for n in os.listdir(folder) if n.lower() == name.lower()
+               and os.path.isfile(os.path.join(folder, n))]
+    if len(matches) > 1:
+        raise ReleaseError(f"the vendor folder holds {name} more than once: {', '.join(sorted(matches))}")
+    return os.path.join(folder, matches[0]) if matches else None
+
+
+def sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def fixture_digests():
+    """The digests of every file in the test tree's fixtures, whatever their names."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fixtures")
+    digests = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            digests[sha256(os.path.join(folder, name))] = name
+    return digests
+
+
+def why_not_shippable(name, path, digests):
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data:
+        return "is empty"
+    digest = hashlib.sha256(data).hexdigest()
+    if digest in digests:
+        return f"is the test tree's {digests[digest]}, not the vendor's file"
+    for marker, what in FIXTURE_MARKERS:
+        if marker in data:
+            return f"is {what}, not the vendor's file"
+    if name.lower().endswith(PROGRAM_SUFFIXES):
+        if data[:2] != b"MZ":
+            return "is not a Windows program file"
+        if any(marker in data[:1024] for marker in WINE_MARKERS):
+            return "is a copy of one of Wine's programs, not the vendor's file"
+    return None
+
+
+def check_vendor(folder, names):
+    """The vendor's file for each name; raises naming every missing or refused file."""
+    if not folder:
+        raise ReleaseError("no vendor folder given (FERROLIN_VENDOR_DIR or --vendor)")
+    if not os.path.isdir(folder):
+        raise ReleaseError(f"the vendor folder {folder} does not exist")
+    digests = fixture_digests()
+    found, problems = {}, []
+    for name in names:
+        path = find_vendor_file(folder, name)
+        if path is None:
+            problems.append(f"missing: {name}")
+            continue
+        reason = why_not_shippable(name, path, digests)
+        if reason:
+            problems.append(f"refused: {name} {reason}")
+        found[name] = path
+    if problems:
+        raise ReleaseError(f"the vendor folder {folder} cannot make a release:\n  " + "\n  ".join(problems))
+    return found
+
+
+def source_date_epoch():
+    value = os.environ.get("SOURCE_DATE_EPOCH", "")
+    if not value.isdigit():
+        raise ReleaseError("SOURCE_DATE_EPOCH is not set to a number of seconds")
+    # A ZIP cannot keep a time before 1980.
+    return max(int(value), 315532800)
+
+
+def sign(path, pfx, password_file, timestamp_url):
+    signed = path + ".signed"
+    command = ["osslsigncode", "sign", "-pkcs12", pfx, "-readpass", password_file, "-h", "sha256",
+               "-n", "Ferrolin 1.1"]
+    if timestamp_url:
+        command += ["-ts", timestamp_url]
+    command += ["-in", path, "-out", signed]
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if result.returncode != 0:
+        raise ReleaseError(f"signing {os.path.basename(path)} failed:\n{result.stdout.strip()}")
+    os.replace(signed, path)
+
+
+def write_guide(guide, target):
+    # Shipped as plain text with Windows line ends, for Notepad.
+    with open(guide, encoding="utf-8") as f:
+        text = f.read().replace("\r\n", "\n").replace("\n", "\r\n")
+    with open(target, "w", encoding="utf-8", newline="") as f:
+        f.write(text)
+
+
+def make_zip(folder, target, epoch):
+    stamp = time.gmtime(epoch)[:6]
+    with zipfile.ZipFile(target, "w") as archive:
+        for name in sorted(os.listdir(folder)):
+            info = zipfile.ZipInfo(name, date_time=stamp)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.create_system = 0
+            info.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE
+            with open(os.path.join(folder, name), "rb") as f:
+                archive.writestr(info, f.read(), compresslevel=9)
+
+
+def package(args):
+    trees = []
+    for spec in args.tree:
+        label, _, tree = spec.partition("=")
+        if not tree:
+            raise ReleaseError(f"--tree wants LABEL=BUILD, not {spec}")
+        trees.append((label, tree) + read_manifest(tree))
+    vendor_names = list(dict.fromkeys(name for _, _, names, _ in trees for name in names))
+    vendor = check_vendor(args.vendor, vendor_names)
+    if bool(args.sign_pfx) != bool(args.sign_password_file):
+        raise ReleaseError("signing needs both the PFX file and its password file")
+    epoch = source_date_epoch()
+
+    os.makedirs(args.out, exist_ok=True)
+    sums = []
+    for label, tree, names, built in trees:
+        name = f"{PRODUCT}-{label}"
+        folder = os.path.join(args.out, name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        for target, source in built:
+            if not os.path.isfile(source):
+                raise ReleaseError(f"{tree} has not built {target} ({source})")
+            shutil.copyfile(source, os.path.join(folder, target))
+            if args.sign_pfx:
+                sign(os.path.join(folder, target), args.sign_pfx, args.sign_password_file, args.timestamp_url)
+        for vendor_name in names:
+            shutil.copyfile(vendor[vendor_name], os.path.join(folder, vendor_name))
+        write_guide(args.guide, os.path.join(folder, GUIDE_NAME))
+        for entry in os.listdir(folder):
+            os.utime(os.path.join(folder, entry), (epoch, epoch))
+        archive = os.path.join(args.out, name + ".zip")
+        make_zip(folder, archive, epoch)
+        os.utime(archive, (epoch, epoch))
+        sums.append((sha256(archive), name + ".zip"))
+        sums += [(sha256(os.path.join(folder, entry)), f"{name}/{entry}") for entry in sorted(os.listdir(folder))]
+        print(f"{archive}: {os.path.getsize(archive)} bytes")
+    with open(os.path.join(args.out, "SHA256SUMS"), "w", encoding="utf-8", newline="\n") as f:
+        f.writelines(f"{digest}  {path}\n" for digest, path in sums)
+
+
+def check(args):
+    names = list(dict.fromkeys(name for tree in args.tree for name in read_manifest(tree)[0]))
+    check_vendor(args.vendor, names)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("command", choices=["check", "package"])
+    parser.add_argument("--vendor", default=os.environ.get("FERROLIN_VENDOR_DIR", ""))
+    parser.add_argument("--tree", action="append", default=[])
+    parser.add_argument("--out")
+    parser.add_argument("--guide")
+    parser.add_argument("--sign-pfx", default="")
+    parser.add_argument("--sign-password-file", default="")
+    parser.add_argument("--timestamp-url", default="")
+    args = parser.parse_args()
+    try:
+        (check if args.command == "check" else package)(args)
+    except ReleaseError as error:
+        print(f"release: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
