@@ -13,6 +13,11 @@
 
 namespace ferrolin {
 
+// Setup runs from a distribution folder that anyone may have filled: from here on no DLL
+// is taken from there (nor from the current folder), only from the system folder. The
+// program's first step; what it imports is loaded before it and must be known DLLs.
+void LoadLibrariesFromSystemFolderOnly();
+
 // Ends the program at once: open windows are discarded, nothing is undone.
 [[noreturn]] void EndProgram();
 

@@ -1,5 +1,6 @@
 // The installation driver's own logic that needs no windows: the leading-number
-// conversion of Excel's version text, and which Excel a setup of each bitness can serve.
+// conversion of Excel's version text, which Excel a setup of each bitness can serve, and
+// where setup's libraries may come from.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "bitness.h"
 #include "install.h"
+#include "program.h"
 #include "test_support.h"
 
 using testing_support::Narrow;
@@ -96,4 +98,35 @@ TEST(InstallDriver, ExcelBitnessDecidesTheRefusal) {
     };
     for (const auto& p : programs)
         EXPECT_EQ(static_cast<int>(ferrolin::ProgramBitness(p.path)), static_cast<int>(p.bitness)) << Narrow(p.path);
+}
+
+// A DLL that lies beside setup or in the current folder is loaded neither by setup nor by
+// the system libraries it uses, once setup has taken its first step; a system library is.
+TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
+    wchar_t own[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::wstring folder(own, length);
+    folder.erase(folder.find_last_of(L'\\'));
+    const std::wstring planted = folder + L"\\ferrolin_planted.dll";
+    wchar_t plant[MAX_PATH] = {};
+    MultiByteToWideChar(CP_UTF8, 0, PLANTED_DLL, -1, plant, MAX_PATH);
+    std::wstring source = std::wstring(L"Z:") + plant;
+    for (wchar_t& c : source) if (c == L'/') c = L'\\';
+    ASSERT_TRUE(CopyFileW(source.c_str(), planted.c_str(), FALSE)) << Narrow(source);
+
+    // The control: without the first step the loader searches the program's folder.
+    HMODULE before = LoadLibraryW(L"ferrolin_planted.dll");
+    ASSERT_NE(before, nullptr) << "the loader does not search the program's folder here: the check would prove nothing";
+    FreeLibrary(before);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+
+    ferrolin::LoadLibrariesFromSystemFolderOnly();
+    HMODULE after = LoadLibraryW(L"ferrolin_planted.dll");
+    EXPECT_EQ(after, nullptr) << "a DLL beside the program was loaded";
+    if (after) FreeLibrary(after);
+    HMODULE system = LoadLibraryW(L"version.dll");
+    EXPECT_NE(system, nullptr) << "a system library no longer loads";
+    if (system) FreeLibrary(system);
+    DeleteFileW(planted.c_str());
 }
