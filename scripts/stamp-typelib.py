@@ -2,13 +2,14 @@
 """Gives a type library made by widl the time of SOURCE_DATE_EPOCH.
 
 widl writes "Created by WIDL version <v> at <the time of the build>" into the type library
-it makes, so two builds of the same sources would differ. With SOURCE_DATE_EPOCH set, that
-time becomes the one it gives (same length, in the same form); without it the file is left
-as widl made it.
+it makes, followed by the same time as a number (both are custom data of the library), so
+two builds of the same sources would differ. With SOURCE_DATE_EPOCH set, both become the
+time it gives (same length, in the same form); without it the file is left as widl made it.
   stamp-typelib.py FILE.tlb
 """
 import os
 import re
+import struct
 import sys
 import time
 
@@ -19,10 +20,22 @@ def main(path):
     with open(path, "rb") as f:
         data = f.read()
     stamp = time.asctime(time.gmtime(int(epoch))).encode("ascii")  # "Tue Dec  8 23:30:30 2026"
-    pattern = re.compile(rb"(Created by WIDL version [0-9.]+ at )([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\d \d\d:\d\d:\d\d \d{4})")
-    stamped, count = pattern.subn(lambda m: m.group(1) + stamp, data)
-    if count == 0:
+    # The text (VT_BSTR, padded with "W" to four bytes), then the number (VT_UI4).
+    pattern = re.compile(rb"(Created by WIDL version [0-9.]+ at )"
+                         rb"[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\d \d\d:\d\d:\d\d \d{4}"
+                         rb"(\n?W*)(?:\x13\x00(....))?", re.DOTALL)
+    found = []
+
+    def restamp(match):
+        found.append(match.group(3) is not None)
+        number = b"\x13\x00" + struct.pack("<I", int(epoch) & 0xFFFFFFFF) if match.group(3) is not None else b""
+        return match.group(1) + stamp + match.group(2) + number
+
+    stamped = pattern.sub(restamp, data)
+    if not found:
         return 0
+    if not all(found):
+        print(f"stamp-typelib: {path}: the build time as a number was not found after the text", file=sys.stderr)
     with open(path, "wb") as f:
         f.write(stamped)
     return 0
