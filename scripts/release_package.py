@@ -170,10 +170,10 @@ def make_zip(folder, target, epoch):
 
 def package(args):
     trees = []
-    for spec in args.tree:
-        label, _, tree = spec.partition("=")
+    for entry in args.tree:
+        label, _, tree = entry.partition("=")
         if not tree:
-            raise ReleaseError(f"--tree wants LABEL=BUILD, not {spec}")
+            raise ReleaseError(f"--tree wants LABEL=BUILD, not {entry}")
         trees.append((label, tree) + read_manifest(tree))
     vendor_names = list(dict.fromkeys(name for _, _, names, _ in trees for name in names))
     vendor = check_vendor(args.vendor, vendor_names)
@@ -181,16 +181,40 @@ def package(args):
         raise ReleaseError("signing needs both the PFX file and its password file")
     epoch = source_date_epoch()
 
-    os.makedirs(args.out, exist_ok=True)
+    # Made in a folder of its own beside the output and put in its place only when whole:
+    # a failed run leaves the previous release as it was, a new one keeps nothing of it.
+    out = os.path.abspath(args.out)
+    if os.path.isdir(out):
+        others = [n for n in os.listdir(out) if not (n == "SHA256SUMS" or n.startswith(PRODUCT + "-"))]
+        if others:
+            raise ReleaseError(f"the output folder {out} holds more than a release ({', '.join(sorted(others)[:3])}): "
+                               "name a new or empty folder")
+    elif os.path.exists(out):
+        raise ReleaseError(f"the output {out} is not a folder")
+    staging = out + ".partial"
+    shutil.rmtree(staging, ignore_errors=True)
+    os.makedirs(staging)
+    try:
+        make_release(trees, vendor, staging, epoch, args)
+    except BaseException:
+        shutil.rmtree(staging, ignore_errors=True)
+        raise
+    shutil.rmtree(out, ignore_errors=True)
+    os.replace(staging, out)
+    for name in sorted(os.listdir(out)):
+        if name.endswith(".zip"):
+            print(f"{os.path.join(out, name)}: {os.path.getsize(os.path.join(out, name))} bytes")
+
+
+def make_release(trees, vendor, out, epoch, args):
     sums = []
     for label, tree, names, built in trees:
         name = f"{PRODUCT}-{label}"
-        folder = os.path.join(args.out, name)
-        shutil.rmtree(folder, ignore_errors=True)
+        folder = os.path.join(out, name)
         os.makedirs(folder)
         for target, source in built:
-            if not os.path.isfile(source):
-                raise ReleaseError(f"{tree} has not built {target} ({source})")
+            if not source or not os.path.isfile(source):
+                raise ReleaseError(f"{tree} has not built {target} ({source or 'no file named for it'})")
             shutil.copyfile(source, os.path.join(folder, target))
             if args.sign_pfx:
                 sign(os.path.join(folder, target), args.sign_pfx, args.sign_password_file, args.timestamp_url)
@@ -199,13 +223,12 @@ def package(args):
         write_guide(args.guide, os.path.join(folder, GUIDE_NAME))
         for entry in os.listdir(folder):
             os.utime(os.path.join(folder, entry), (epoch, epoch))
-        archive = os.path.join(args.out, name + ".zip")
+        archive = os.path.join(out, name + ".zip")
         make_zip(folder, archive, epoch)
         os.utime(archive, (epoch, epoch))
         sums.append((sha256(archive), name + ".zip"))
         sums += [(sha256(os.path.join(folder, entry)), f"{name}/{entry}") for entry in sorted(os.listdir(folder))]
-        print(f"{archive}: {os.path.getsize(archive)} bytes")
-    with open(os.path.join(args.out, "SHA256SUMS"), "w", encoding="utf-8", newline="\n") as f:
+    with open(os.path.join(out, "SHA256SUMS"), "w", encoding="utf-8", newline="\n") as f:
         f.writelines(f"{digest}  {path}\n" for digest, path in sums)
 
 

@@ -5,7 +5,7 @@ widl writes "Created by WIDL version <v> at <the time of the build>" into the ty
 it makes, followed by the same time as a number (both are custom data of the library), so
 two builds of the same sources would differ. With SOURCE_DATE_EPOCH set, both become the
 time it gives (same length, in the same form); without it the file is left as widl made it.
-  stamp-typelib.py FILE.tlb
+  stamp-typelib.py FILE.tlb EPOCH_FILE   (EPOCH_FILE holds SOURCE_DATE_EPOCH, or nothing)
 """
 import os
 import re
@@ -13,8 +13,11 @@ import struct
 import sys
 import time
 
-def main(path):
-    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
+def main(path, epoch_file):
+    # The build tree keeps SOURCE_DATE_EPOCH as it was at configure time, so that a change
+    # of it makes the type library again.
+    with open(epoch_file, encoding="ascii") as f:
+        epoch = f.read().strip()
     if not epoch.isdigit():
         return 0
     with open(path, "rb") as f:
@@ -32,13 +35,12 @@ def main(path):
         return match.group(1) + stamp + match.group(2) + number
 
     stamped = pattern.sub(restamp, data)
-    if not found:
-        return 0
-    if not all(found):
-        print(f"stamp-typelib: {path}: the build time as a number was not found after the text", file=sys.stderr)
+    if not found or not all(found):
+        print(f"stamp-typelib: {path}: widl's build time was not found where it writes it", file=sys.stderr)
+        return 1
     with open(path, "wb") as f:
         f.write(stamped)
     return 0
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2]))

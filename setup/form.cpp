@@ -234,11 +234,17 @@ void Form::CloseBox() { Unload(); }
 void Form::Escape() {}
 
 bool Form::KeyDown(UINT key) {
+    HWND focus = GetFocus();
+    wchar_t className[16] = {};
+    if (focus) GetClassNameW(focus, className, 16);
+    // An open drop-down list takes Esc and Enter for itself: they close the list.
+    if ((key == VK_ESCAPE || key == VK_RETURN) && lstrcmpiW(className, L"COMBOBOX") == 0 &&
+        SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0))
+        return false;
     if (key == VK_ESCAPE) {
         RunProcedure([&] { Escape(); });
         return true;
     }
-    HWND focus = GetFocus();
     if (key == VK_TAB) {
         // Tab and Shift+Tab move over the enabled controls in the order of the layout, also
         // out of the multi-line conditions text, which would keep the key for itself.
@@ -253,12 +259,15 @@ bool Form::KeyDown(UINT key) {
     if (key != VK_RETURN) return false;
     const ControlInfo* control = focus ? FindByWindow(focus) : nullptr;
     if (!control) return false;
-    wchar_t className[16] = {};
-    GetClassNameW(focus, className, 16);
+    const int id = control->id;
+    if (lstrcmpiW(className, L"LISTBOX") == 0) {
+        // Enter opens the selected item, as a double-click does.
+        RunProcedure([&] { Notify(id, LBN_DBLCLK); });
+        return true;
+    }
     const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
     if (lstrcmpiW(className, L"BUTTON") != 0 || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) return false;
     if (!IsWindowEnabled(focus)) return true;
-    const int id = control->id;
     RunProcedure([&] { Notify(id, BN_CLICKED); });
     return true;
 }
@@ -455,7 +464,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                   IsWindowVisible(lastFocus_)
                               ? lastFocus_
                               : GetNextDlgTabItem(window, nullptr, FALSE);
-            if (target) SetFocus(target);
+            SetFocus(target ? target : window);
             return 0;
         }
         break;

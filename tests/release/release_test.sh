@@ -2,7 +2,7 @@
 # The release command on this build tree's programs:
 #   1. a vendor folder that lacks files is refused, naming each missing file, and nothing is made;
 #   2. a vendor folder holding our test fixtures or a copy of Wine's registrar is refused,
-#      whatever the files are called;
+#      whatever the files are called, and so is an output folder that holds other files;
 #   3. a release signed with a throwaway code-signing certificate holds exactly the files setup
 #      reads beside itself and the guide, each program built here carries a signature that
 #      verifies, the vendor's files are packaged as given, and SHA256SUMS holds;
@@ -53,6 +53,13 @@ for expected in "refused: FM20.dll is one of the test fixture components" \
   grep -qF "$expected" <<<"$output" || fail "the refusal does not say \"$expected\": $output"
 done
 [ ! -e "$work/out-fixtures" ] || fail "a refused release left an output folder"
+
+# An output folder that holds other things than a release is not emptied into one.
+mkdir -p "$work/busy" && echo "keep me" >"$work/busy/notes.txt"
+output=$(release --vendor "$vendor" --out "$work/busy" 2>&1)
+[ $? -ne 0 ] || fail "a release replaced a folder holding notes.txt"
+grep -qF "holds more than a release (notes.txt)" <<<"$output" || fail "the refusal does not name notes.txt: $output"
+[ -f "$work/busy/notes.txt" ] || fail "notes.txt is gone"
 
 # 3. A signed release.
 echo "throwaway-$$-$RANDOM" >"$work/password"

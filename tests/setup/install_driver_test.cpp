@@ -114,6 +114,10 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     std::wstring source = std::wstring(L"Z:") + plant;
     for (wchar_t& c : source) if (c == L'/') c = L'\\';
     ASSERT_TRUE(CopyFileW(source.c_str(), planted.c_str(), FALSE)) << Narrow(source);
+    struct Removed {
+        const std::wstring& path;
+        ~Removed() { DeleteFileW(path.c_str()); }
+    } removed{planted};
 
     // The control: without the first step the loader searches the program's folder.
     HMODULE before = LoadLibraryW(L"ferrolin_planted.dll");
@@ -128,5 +132,4 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     HMODULE system = LoadLibraryW(L"version.dll");
     EXPECT_NE(system, nullptr) << "a system library no longer loads";
     if (system) FreeLibrary(system);
-    DeleteFileW(planted.c_str());
 }

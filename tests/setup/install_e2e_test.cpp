@@ -120,8 +120,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
         wchar_t acp[16] = {};
-        if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16))
+        if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16)) {
             ASSERT_EQ(GetACP(), static_cast<UINT>(_wtoi(acp))) << "the ANSI code page of this run";
+        }
         ASSERT_TRUE(Exists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
         CloseExcelWindows();
         for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
@@ -1033,8 +1034,35 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Command4));
     PressKey(VK_RETURN);
     HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
-    EXPECT_TRUE(waitFocus(picker, ControlOf(picker, ctl::Drive1))) << "picker: focus not on the drive list";
+    HWND drives = ControlOf(picker, ctl::Drive1);
+    EXPECT_TRUE(waitFocus(picker, drives)) << "picker: focus not on the drive list";
+    const auto dropped = [&] { return SendMessageW(drives, CB_GETDROPPEDSTATE, 0, 0) != 0; };
+    PressKey(VK_F4);
+    for (DWORD waited = 0; !dropped() && waited < 5000; waited += 20) Sleep(20);
+    EXPECT_TRUE(dropped()) << "F4 did not open the drive list";
+    PressKey(VK_ESCAPE);  // closes the list, not the picker
+    for (DWORD waited = 0; dropped() && waited < 5000; waited += 20) Sleep(20);
+    Sleep(200);
+    ASSERT_TRUE(IsWindowVisible(picker)) << "Escape in the open drive list closed the picker";
+    EXPECT_FALSE(dropped()) << "Escape did not close the drive list";
     PressKeyUntilFocus(picker, VK_TAB, ControlOf(picker, ctl::Dir1));
+    // Down selects the first folder inside the opened one; Enter opens it, as a double-click does.
+    HWND folders = ControlOf(picker, ctl::Dir1);
+    const std::wstring opened = uidriver::Text(ControlOf(picker, ctl::lblPath));
+    const LRESULT current = SendMessageW(folders, LB_GETCURSEL, 0, 0);
+    PressKey(VK_DOWN);
+    for (DWORD waited = 0; SendMessageW(folders, LB_GETCURSEL, 0, 0) == current && waited < 5000; waited += 20)
+        Sleep(20);
+    const LRESULT selected = SendMessageW(folders, LB_GETCURSEL, 0, 0);
+    ASSERT_NE(selected, current) << "Down did not move in the folder list";
+    wchar_t item[MAX_PATH] = {};
+    ASSERT_LT(SendMessageW(folders, LB_GETTEXTLEN, selected, 0), MAX_PATH);
+    SendMessageW(folders, LB_GETTEXT, selected, reinterpret_cast<LPARAM>(item));
+    const std::wstring inside = Join(opened, picker::Trimmed(item));
+    PressKey(VK_RETURN);
+    for (DWORD waited = 0; uidriver::Text(ControlOf(picker, ctl::lblPath)) != inside && waited < 5000; waited += 20)
+        Sleep(20);
+    EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), N(inside)) << "Enter did not open the folder";
     PressKey(VK_ESCAPE);
     uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
     EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(library_)) << "Escape is Cancel";
