@@ -233,6 +233,11 @@ std::string Describe(const std::vector<WindowInfo>& windows) {
         snprintf(line, sizeof line, "  hwnd %p pid %lu %s class \"", static_cast<void*>(w.hwnd),
                  static_cast<unsigned long>(w.process_id), w.visible ? "visible" : "hidden");
         out += line + Printable(w.class_name) + "\" caption \"" + Printable(w.caption) + "\"\n";
+        // A message box says why it is there: its text is the static control 0xFFFF.
+        if (w.class_name == L"#32770")
+            for (const WindowInfo& child : Children(w.hwnd))
+                if (ControlId(child.hwnd) == 0xFFFF && !child.caption.empty())
+                    out += "    text \"" + Printable(child.caption) + "\"\n";
     }
     return out;
 }
