@@ -75,7 +75,7 @@ bool WaitForServer(REGSAM view, DWORD timeout_ms) {
 
 bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
 
-std::wstring Lower(std::wstring text) {
+[[maybe_unused]] std::wstring Lower(std::wstring text) {
     CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
 }
@@ -562,11 +562,15 @@ TEST_F(Install, ComponentCopyFailures) {
         bool ends;
         std::vector<const wchar_t*> deployedBefore;
     } cases[] = {
-        {ferrolin::kVb6esFile, ferrolin::kMsgCopyVb6es, true, {}},
-        {ferrolin::kComdlgSource, ferrolin::kMsgCopyComdlg, false, {L"VB6ES.dll"}},
-        {ferrolin::kFm20Source, ferrolin::kMsgCopyFm20, true, {L"VB6ES.dll", L"3A.ocx"}},
-        {ferrolin::kMscomctlSource, ferrolin::kMsgCopyMscomctl, false, {L"VB6ES.dll", L"3A.ocx", L"FM20.dll"}},
-        {ferrolin::kLibraryFile, ferrolin::kMsgCopyLibrary, true, {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx"}},
+        {ferrolin::kVb6esFile, L"An unexpected error has occurred when trying to copy the VB6ES.DLL file.", true, {}},
+        {ferrolin::kComdlgSource, L"An unexpected error has occurred when trying to copy the comdlg32.ocx file.", false,
+         {L"VB6ES.dll"}},
+        {ferrolin::kFm20Source, L"An unexpected error has occurred when trying to copy the FM20.DLL file.", true,
+         {L"VB6ES.dll", L"3A.ocx"}},
+        {ferrolin::kMscomctlSource, L"An unexpected error has occurred when trying to copy the MSCOMCTL.OCX file.", false,
+         {L"VB6ES.dll", L"3A.ocx", L"FM20.dll"}},
+        {ferrolin::kLibraryFile, L"An unexpected error has occurred when trying to copy the DLL.", true,
+         {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx"}},
 #ifdef _WIN64
         {L"IFR_v11_x86.dll", L"An unexpected error has occurred when trying to copy the DLL.", true,
          {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx", L"IFR_v11.dll"}},
