@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <tlhelp32.h>
+
 #include "excel_standin.h"
 #include "names.h"
 
@@ -188,6 +190,29 @@ std::map<std::wstring, DWORD> FixtureRegistrations() {
 }
 
 void ClearFixtureRegistrations() { DeleteTree(HKEY_CURRENT_USER, kRegistrations); }
+
+bool WaitForRegistrarsToEnd(DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        std::vector<DWORD> running;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return false;
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0) running.push_back(entry.th32ProcessID);
+        CloseHandle(snapshot);
+        if (running.empty()) return true;
+        for (DWORD id : running) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) return false;
+            if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id)) {
+                WaitForSingleObject(process, static_cast<DWORD>(deadline - now));
+                CloseHandle(process);
+            }
+        }
+    }
+}
 
 bool RegisterStandIn() { return RunToEnd(StandInProgram(), L"/RegServer") == 0; }
 

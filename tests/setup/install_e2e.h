@@ -60,6 +60,9 @@ void ClearLibraryRegistration();
 // The registrations recorded by the fixture components: full path (lower case) -> count.
 std::map<std::wstring, DWORD> FixtureRegistrations();
 void ClearFixtureRegistrations();
+// Setup starts the registrar without waiting for it: a scenario waits for the registrars of
+// the one before to end before it resets the files they load. False when some still run.
+bool WaitForRegistrarsToEnd(DWORD timeout_ms = 30000);
 
 // The stand-in: registration, knobs, the add-in list it keeps as Excel does, its log.
 bool RegisterStandIn();

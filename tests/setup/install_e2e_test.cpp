@@ -125,6 +125,7 @@ protected:
         }
         ASSERT_TRUE(Exists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
         CloseExcelWindows();
+        ASSERT_TRUE(WaitForRegistrarsToEnd()) << "a registrar of an earlier scenario still runs";
         for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11})
             RemoveFile(Join(SystemFolder(), std::wstring(uninstaller) + ferrolin::kProgramExt));
@@ -509,6 +510,7 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
 #endif
     };
     for (const auto& c : cases) {
+        ASSERT_TRUE(WaitForRegistrarsToEnd()) << c.name << ": a registrar of the case before still runs";
         ClearFixtureRegistrations();
         ClearLibraryRegistration();
         for (const DeployedFile& file : DeployedFiles()) {
@@ -577,6 +579,7 @@ TEST_F(Install, ComponentCopyFailures) {
 #endif
     };
     for (const auto& c : cases) {
+        ASSERT_TRUE(WaitForRegistrarsToEnd()) << N(c.source) << ": a registrar of the case before still runs";
         for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         RemoveTree(Join(scratch_, L"dist"));
         const std::wstring dist = DistWithout({c.source});
