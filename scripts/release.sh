@@ -71,10 +71,10 @@ for arch in "${arches[@]}"; do
   tree_args+=(--tree "$trees/$arch")
   labelled+=(--tree "$label=$trees/$arch")
 done
-# Refuse an incomplete vendor folder before spending the build on it.
-python3 "$root/scripts/release_package.py" check --vendor "$vendor" "${tree_args[@]}"
-
 if [ "$build" = 1 ]; then
+  # Refuse an incomplete vendor folder before spending the build on it (packaging checks
+  # the folder in any case).
+  python3 "$root/scripts/release_package.py" check --vendor "$vendor" "${tree_args[@]}"
   for arch in "${arches[@]}"; do
     cmake --build "$trees/$arch"
   done

@@ -45,7 +45,8 @@ public:
     const wchar_t* Caption() const noexcept { return caption_; }
     // The keys a wizard is used with that the system's dialog navigation does not give a
     // plain window: Tab and Shift+Tab move the focus in the layout's order, Enter presses the
-    // focused push button, Escape goes to Escape(). True when the key was taken.
+    // focused push button or opens the selected item of a list, Escape goes to Escape(). An
+    // open drop-down list keeps Esc and Enter. True when the key was taken.
     bool KeyDown(UINT key);
     bool IsLoaded() const noexcept { return hwnd_ != nullptr; }
     // The window; creates the form when it is not loaded.

@@ -1,6 +1,6 @@
-// The program's own ends and the failures that end it: an immediate end whatever is
-// nested, the message box every page uses, and the stop with a message that a VB program
-// makes when an error reaches no handler.
+// The program's first step and its own ends: where its libraries may come from, an
+// immediate end whatever is nested, the message box every page uses, and the stop with a
+// message that a VB program makes when an error reaches no handler.
 #pragma once
 
 #include <windows.h>

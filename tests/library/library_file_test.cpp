@@ -13,6 +13,7 @@
 
 #include "library_harness.h"
 #include "test_support.h"
+#include "uidriver.h"
 
 using namespace library_harness;
 using ferrolin::com_ptr;
@@ -109,13 +110,6 @@ std::wstring VersionText(const std::vector<BYTE>& info, const std::wstring& name
     return std::wstring(static_cast<const wchar_t*>(value), wcsnlen(static_cast<const wchar_t*>(value), length));
 }
 
-// A build tree's file as the Windows programs see it.
-std::wstring FromBuildTree(const char* path) {
-    std::wstring out = L"Z:";
-    for (const char* c = path; *c; ++c) out += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
-    return out;
-}
-
 std::vector<std::string> ImportedLibraries(const PeFile& pe) {
     std::vector<std::string> names;
     const IMAGE_DATA_DIRECTORY& imports = pe.directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
@@ -143,9 +137,9 @@ TEST(ShippedFiles, SystemImportsNoTimeStampAndVersion) {
         const wchar_t* internal;
         const wchar_t* original;
     } files[] = {
-        {FromBuildTree(SETUP_EXE), L"Ferrolin 1.1 Setup", L"setup", L"setup.exe"},
-        {FromBuildTree(UFR11_EXE), L"Ferrolin 1.1 Uninstall", L"UFR11", L"UFR11.exe"},
-        {FromBuildTree(UFR10_EXE), L"Ferrolin 1.0 Uninstall", L"UFR10", L"UFR10.exe"},
+        {uidriver::WindowsPath(SETUP_EXE), L"Ferrolin 1.1 Setup", L"setup", L"setup.exe"},
+        {uidriver::WindowsPath(UFR11_EXE), L"Ferrolin 1.1 Uninstall", L"UFR11", L"UFR11.exe"},
+        {uidriver::WindowsPath(UFR10_EXE), L"Ferrolin 1.0 Uninstall", L"UFR10", L"UFR10.exe"},
         {LibraryPath(), nullptr, nullptr, nullptr},
     };
     for (const auto& file : files) {

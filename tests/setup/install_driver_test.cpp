@@ -11,6 +11,7 @@
 #include "install.h"
 #include "program.h"
 #include "test_support.h"
+#include "uidriver.h"
 
 using testing_support::Narrow;
 
@@ -109,10 +110,7 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     std::wstring folder(own, length);
     folder.erase(folder.find_last_of(L'\\'));
     const std::wstring planted = folder + L"\\ferrolin_planted.dll";
-    wchar_t plant[MAX_PATH] = {};
-    MultiByteToWideChar(CP_UTF8, 0, PLANTED_DLL, -1, plant, MAX_PATH);
-    std::wstring source = std::wstring(L"Z:") + plant;
-    for (wchar_t& c : source) if (c == L'/') c = L'\\';
+    const std::wstring source = uidriver::WindowsPath(PLANTED_DLL);
     ASSERT_TRUE(CopyFileW(source.c_str(), planted.c_str(), FALSE)) << Narrow(source);
     struct Removed {
         const std::wstring& path;

@@ -70,7 +70,7 @@ endif()
 
 ferrolin_add_gtest(install_driver_test
   SOURCES install_driver_test.cpp
-  LIBS setup_program)
+  LIBS setup_program uidriver)
 if(TARGET install_driver_test)
   target_compile_definitions(install_driver_test PRIVATE PLANTED_DLL="$<TARGET_FILE:planted_dll>")
   add_dependencies(install_driver_test planted_dll)
