@@ -67,14 +67,12 @@ void OrdinaryRoad() {
         std::printf("the stand-in could not be registered\n");
         return;
     }
-    const std::wstring registrar = Join(DistFolder(), ferrolin::kRegistrarSource);
-    if (!Exists(registrar)) CopyFileW(Join(SystemFolder(), L"regsvr32.exe").c_str(), registrar.c_str(), TRUE);
     const double startup = StandInStartup();
 
     std::vector<double> totals, own, excel;
     for (int run = 0; run < 3; ++run) {
         CloseExcelWindows();
-        for (const DeployedFile& file : DeployedFiles()) RemoveFile(Join(SystemFolder(), file.installed));
+        for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
         RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
         ClearFixtureRegistrations();

@@ -9,10 +9,31 @@ function(ferrolin_name_of constant out)
   set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
 endfunction()
 
-set(release_lines)
+# Lines: "bits" and the bitness of this tree's setup; "vendor" and a vendor file's name;
+# "built", a file's name in the folder and the file built; "system", a file's name in the
+# folder and its name in the system folder that setup copies it into.
+math(EXPR setup_bits "${CMAKE_SIZEOF_VOID_P} * 8")
+set(release_lines "bits\t${setup_bits}\n")
 foreach(constant kSourceWorkbook kSourceHelp kRegistrarSource kVb6esFile kComdlgSource kFm20Source kMscomctlSource)
   ferrolin_name_of(${constant} name)
   string(APPEND release_lines "vendor\t${name}\n")
+endforeach()
+foreach(pair kRegistrarSource:kRegistrarPresent kVb6esFile:kVb6esFile kComdlgSource:kComdlgFile
+        kFm20Source:kFm20File kMscomctlSource:kMscomctlFile kLibraryFile:kLibraryFile kLibrary32Source:kLibraryFile
+        kUninstaller10:kUninstaller10 kUninstaller11:kUninstaller11)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  if(from STREQUAL "kLibrary32Source" AND NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    continue()
+  endif()
+  ferrolin_name_of(${from} from_name)
+  ferrolin_name_of(${to} to_name)
+  if(from MATCHES "^kUninstaller")
+    string(APPEND from_name ".exe")
+    string(APPEND to_name ".exe")
+  endif()
+  string(APPEND release_lines "system\t${from_name}\t${to_name}\n")
 endforeach()
 ferrolin_name_of(kLibraryFile library)
 string(APPEND release_lines "built\tsetup.exe\t$<TARGET_FILE:setup>\n")

@@ -63,6 +63,8 @@ inline constexpr wchar_t kWorkbookExt[] = L".xla";
 inline constexpr wchar_t kHelpExt[] = L".chm";
 inline constexpr wchar_t kDefaultFolderDrive[] = L"C:\\";
 inline constexpr wchar_t kRegistrarCommand[] = L"Regsvr32.exe ";
+// The system registrar as started: this file of a system folder, named by its full path.
+inline constexpr wchar_t kRegistrarProgram[] = L"regsvr32.exe";
 
 // Setup: the system components, as looked for in the system folder, as shipped beside
 // setup, and as installed

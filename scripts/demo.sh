@@ -68,7 +68,6 @@ echo "== Excel stand-in registered"
 mkdir -p "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/AddIns"
 
 echo "== Distribution folder $dist"
-cp "$prefix/drive_c/windows/system32/regsvr32.exe" "$dist/REGSVR32.exe"
 ls -l "$dist"
 
 if [ "$headless" = 0 ]; then

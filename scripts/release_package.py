@@ -5,10 +5,14 @@
   release_package.py package --vendor DIR --tree LABEL=BUILD... --out DIR --guide FILE
                              [--sign-pfx FILE --sign-password-file FILE [--timestamp-url URL]]
 
-Each build tree lists what a distribution folder holds in release-files.txt: the files it
-built and the names of the vendor's files. The vendor folder must hold every one of those
-under its name (letter case aside), and none of them may be one of our test fixtures or
-sample files, or a copy of one of Wine's programs: those are found by their bytes.
+Each build tree lists what a distribution folder holds in release-files.txt: the bitness of
+its setup, the files it built, the names of the vendor's files, and the files setup copies
+into a system folder. The vendor folder must hold every one of those under its name (letter
+case aside), and none of them may be one of our test fixtures or sample files, or a copy of
+one of Wine's programs: those are found by their bytes. Every program file must be a
+Windows program of a known machine; the folder of the 32-bit setup (x86) takes 32-bit ones
+only, as neither 32-bit Windows nor 32-bit Excel can use a 64-bit file. The guide in each
+folder says where setup puts each of its files, as their headers tell.
 
 The folders and ZIPs are made the same way every time: entries in name order, every time
 stamp taken from SOURCE_DATE_EPOCH, fixed attributes. Signing (osslsigncode, SHA-256) covers
@@ -35,25 +39,49 @@ FIXTURE_MARKERS = [
     (b"(test fixture)", "a sample file of the tests"),
 ]
 WINE_MARKERS = [b"Wine builtin DLL", b"Wine placeholder DLL"]
+# The machine field of a PE header, by bitness.
+MACHINES = {0x014C: 32, 0x8664: 64, 0xAA64: 64}
+# The line of the guide that each folder's list of installed files replaces.
+GUIDE_FOLDERS_MARKER = "<!-- release: the files of this release in the system folders -->"
 
 
 class ReleaseError(Exception):
     pass
 
 
-def read_manifest(tree):
-    path = os.path.join(tree, "release-files.txt")
-    if not os.path.isfile(path):
-        raise ReleaseError(f"{tree} is not a configured build tree (no release-files.txt)")
-    vendor, built = [], []
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            fields = line.rstrip("\n").split("\t")
-            if fields[0] == "vendor":
-                vendor.append(fields[1])
-            elif fields[0] == "built":
-                built.append((fields[1], fields[2]))
-    return vendor, built
+class Manifest:
+    """What one build tree's distribution folder holds (release-files.txt)."""
+
+    def __init__(self, tree):
+        path = os.path.join(tree, "release-files.txt")
+        if not os.path.isfile(path):
+            raise ReleaseError(f"{tree} is not a configured build tree (no release-files.txt)")
+        self.tree = tree
+        self.bits = 0
+        self.vendor, self.built, self.system = [], [], []
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                fields = line.rstrip("\n").split("\t")
+                if fields[0] == "bits":
+                    self.bits = int(fields[1])
+                elif fields[0] == "vendor":
+                    self.vendor.append(fields[1])
+                elif fields[0] == "built":
+                    self.built.append((fields[1], fields[2]))
+                elif fields[0] == "system":
+                    self.system.append((fields[1], fields[2]))
+        if self.bits not in (32, 64):
+            raise ReleaseError(f"{path} does not say which setup it builds: configure {tree} again")
+
+
+def pe_bits(data):
+    """32 or 64 from a Windows program's PE header; None when the data is no such program."""
+    if len(data) < 0x40 or data[:2] != b"MZ":
+        return None
+    offset = int.from_bytes(data[0x3C:0x40], "little")
+    if offset <= 0 or len(data) < offset + 6 or data[offset:offset + 4] != b"PE\0\0":
+        return None
+    return MACHINES.get(int.from_bytes(data[offset + 4:offset + 6], "little"))
 
 
 def find_vendor_file(folder, name):
@@ -98,15 +126,36 @@ def why_not_shippable(name, path, digests):
         if marker in data:
             return f"is {what}, not the vendor's file"
     if name.lower().endswith(PROGRAM_SUFFIXES):
-        if data[:2] != b"MZ":
+        if pe_bits(data) is None:
             return "is not a Windows program file"
         if any(marker in data[:1024] for marker in WINE_MARKERS):
             return "is a copy of one of Wine's programs, not the vendor's file"
     return None
 
 
-def check_vendor(folder, names):
-    """The vendor's file for each name; raises naming every missing or refused file."""
+def file_bits(path):
+    with open(path, "rb") as f:
+        return pe_bits(f.read(4096))
+
+
+def check_bitness(manifests, found):
+    """Refusals of vendor files that a folder's setup cannot use: a 64-bit program file in
+    the folder of the 32-bit setup."""
+    problems = []
+    for manifest in manifests:
+        if manifest.bits != 32:
+            continue
+        for name in manifest.vendor:
+            if name in found and name.lower().endswith(PROGRAM_SUFFIXES) and file_bits(found[name]) == 64:
+                problems.append(f"refused: {name} is a 64-bit file, and the x86 folder is for 32-bit Excel, "
+                                "which cannot load it (and 32-bit Windows, which cannot run it)")
+    return problems
+
+
+def check_vendor(folder, manifests):
+    """The vendor's file for each name the trees list; raises naming every missing or
+    refused file."""
+    names = list(dict.fromkeys(name for manifest in manifests for name in manifest.vendor))
     if not folder:
         raise ReleaseError("no vendor folder given (FERROLIN_VENDOR_DIR or --vendor)")
     if not os.path.isdir(folder):
@@ -121,7 +170,9 @@ def check_vendor(folder, names):
         reason = why_not_shippable(name, path, digests)
         if reason:
             problems.append(f"refused: {name} {reason}")
-        found[name] = path
+        else:
+            found[name] = path
+    problems += check_bitness(manifests, found)
     if problems:
         raise ReleaseError(f"the vendor folder {folder} cannot make a release:\n  " + "\n  ".join(problems))
     return found
@@ -148,10 +199,30 @@ def sign(path, pfx, password_file, timestamp_url):
     os.replace(signed, path)
 
 
-def write_guide(guide, target):
+def system_places(manifest, folder):
+    """Where this folder's setup puts each file it copies into a system folder, as lines of
+    the guide. The 64-bit setup puts a 32-bit file into SysWOW64, where 32-bit programs look,
+    and a 64-bit one into System32; the 32-bit setup has one system folder, which 64-bit
+    Windows keeps as SysWOW64."""
+    lines = [f"In this release ({os.path.basename(folder)}):"]
+    width = max(len(name) for name, _ in manifest.system)
+    for name, installed in manifest.system:
+        bits = file_bits(os.path.join(folder, name))
+        if manifest.bits == 64:
+            place = ("C:\\Windows\\SysWOW64\\" if bits == 32 else "C:\\Windows\\System32\\") + installed
+        else:
+            place = f"C:\\Windows\\System32\\{installed} (C:\\Windows\\SysWOW64\\{installed} on 64-bit Windows)"
+        lines.append(f"    {name.ljust(width)}  {bits}-bit  {place}")
+    return "\n".join(lines)
+
+
+def write_guide(guide, target, places):
     # Shipped as plain text with Windows line ends, for Notepad.
     with open(guide, encoding="utf-8") as f:
-        text = f.read().replace("\r\n", "\n").replace("\n", "\r\n")
+        text = f.read().replace("\r\n", "\n")
+    if GUIDE_FOLDERS_MARKER not in text:
+        raise ReleaseError(f"{guide} has no line {GUIDE_FOLDERS_MARKER} for the files of the release")
+    text = text.replace(GUIDE_FOLDERS_MARKER, places).replace("\n", "\r\n")
     with open(target, "w", encoding="utf-8", newline="") as f:
         f.write(text)
 
@@ -174,9 +245,8 @@ def package(args):
         label, _, tree = entry.partition("=")
         if not tree:
             raise ReleaseError(f"--tree wants LABEL=BUILD, not {entry}")
-        trees.append((label, tree) + read_manifest(tree))
-    vendor_names = list(dict.fromkeys(name for _, _, names, _ in trees for name in names))
-    vendor = check_vendor(args.vendor, vendor_names)
+        trees.append((label, Manifest(tree)))
+    vendor = check_vendor(args.vendor, [manifest for _, manifest in trees])
     if bool(args.sign_pfx) != bool(args.sign_password_file):
         raise ReleaseError("signing needs both the PFX file and its password file")
     epoch = source_date_epoch()
@@ -208,19 +278,19 @@ def package(args):
 
 def make_release(trees, vendor, out, epoch, args):
     sums = []
-    for label, tree, names, built in trees:
+    for label, manifest in trees:
         name = f"{PRODUCT}-{label}"
         folder = os.path.join(out, name)
         os.makedirs(folder)
-        for target, source in built:
+        for target, source in manifest.built:
             if not source or not os.path.isfile(source):
-                raise ReleaseError(f"{tree} has not built {target} ({source or 'no file named for it'})")
+                raise ReleaseError(f"{manifest.tree} has not built {target} ({source or 'no file named for it'})")
             shutil.copyfile(source, os.path.join(folder, target))
             if args.sign_pfx:
                 sign(os.path.join(folder, target), args.sign_pfx, args.sign_password_file, args.timestamp_url)
-        for vendor_name in names:
+        for vendor_name in manifest.vendor:
             shutil.copyfile(vendor[vendor_name], os.path.join(folder, vendor_name))
-        write_guide(args.guide, os.path.join(folder, GUIDE_NAME))
+        write_guide(args.guide, os.path.join(folder, GUIDE_NAME), system_places(manifest, folder))
         for entry in os.listdir(folder):
             os.utime(os.path.join(folder, entry), (epoch, epoch))
         archive = os.path.join(out, name + ".zip")
@@ -233,8 +303,7 @@ def make_release(trees, vendor, out, epoch, args):
 
 
 def check(args):
-    names = list(dict.fromkeys(name for tree in args.tree for name in read_manifest(tree)[0]))
-    check_vendor(args.vendor, names)
+    check_vendor(args.vendor, [Manifest(tree) for tree in args.tree])
 
 
 def main():

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "ansi.h"
+#include "bitness.h"
 #include "excel.h"
 #include "file_system.h"
 #include "handles.h"
@@ -23,20 +24,18 @@ namespace {
 
 constexpr DWORD kSystemDirBuffer = 255;
 
-constexpr auto kSystem = ComponentFolder::System;
-
 const SystemComponent kSystemComponents[] = {
-    {0, kSystem, kRegistrarPresent, kRegistrarSource, kRegistrarPresent, kMsgCopyRegsvr32, true, nullptr},
-    {1, kSystem, kVb6esPresent, kVb6esFile, kVb6esFile, kMsgCopyVb6es, true, kVb6esFile},
-    {3, kSystem, kComdlgFile, kComdlgSource, kComdlgFile, kMsgCopyComdlg, false, kComdlgFile},
-    {4, kSystem, kFm20File, kFm20Source, kFm20File, kMsgCopyFm20, true, kFm20File},
-    {6, kSystem, kMscomctlFile, kMscomctlSource, kMscomctlFile, kMsgCopyMscomctl, false, kMscomctlFile},
-    {7, kSystem, kLibraryFile, kLibraryFile, kLibraryFile, kMsgCopyLibrary, true, kLibraryFile},
+    {0, false, kRegistrarPresent, kRegistrarSource, kRegistrarPresent, kMsgCopyRegsvr32, true, nullptr},
+    {1, false, kVb6esPresent, kVb6esFile, kVb6esFile, kMsgCopyVb6es, true, kVb6esFile},
+    {3, false, kComdlgFile, kComdlgSource, kComdlgFile, kMsgCopyComdlg, false, kComdlgFile},
+    {4, false, kFm20File, kFm20Source, kFm20File, kMsgCopyFm20, true, kFm20File},
+    {6, false, kMscomctlFile, kMscomctlSource, kMscomctlFile, kMsgCopyMscomctl, false, kMscomctlFile},
+    {7, false, kLibraryFile, kLibraryFile, kLibraryFile, kMsgCopyLibrary, true, kLibraryFile},
 #ifdef _WIN64
     // 32-bit Excel loads only a 32-bit library, registered in the 32-bit view of the
-    // registry by the 32-bit registrar: the same as row 7, in the 32-bit system folder.
-    {8, ComponentFolder::System32Bit, kLibraryFile, kLibrary32Source, kLibraryFile, kMsgCopyLibrary, true,
-     kLibraryFile},
+    // registry by the 32-bit registrar: the same as row 7, from the 32-bit build, which
+    // its header sends to the 32-bit system folder.
+    {8, true, kLibraryFile, kLibrary32Source, kLibraryFile, kMsgCopyLibrary, true, kLibraryFile},
 #endif
 };
 
@@ -83,11 +82,31 @@ std::wstring GetSystemDir() { return FolderFrom(GetSystemDirectoryW); }
 
 std::wstring GetSystemWow64Dir() { return FolderFrom(GetSystemWow64DirectoryW); }
 
-std::wstring FolderOf(const SystemComponent& component) {
-    return component.folder == ComponentFolder::System ? GetSystemDir() : GetSystemWow64Dir();
+bool ComponentFolderOf(const std::wstring& file, std::wstring* folder) {
+#ifdef _WIN64
+    switch (ProgramBitness(file)) {
+    case Bitness::Bits32: *folder = GetSystemWow64Dir(); return true;
+    case Bitness::Bits64: *folder = GetSystemDir(); return true;
+    default: return false;
+    }
+#else
+    (void)file;
+    *folder = GetSystemDir();
+    return true;
+#endif
 }
 
-void prcRegisterFile(const std::wstring& commandLine) {
+bool Skipped(const SystemComponent& component) {
+    return component.for32BitExcelOnly && GetSystemWow64Dir().empty();
+}
+
+bool ComponentPresent(const SystemComponent& component) {
+    std::wstring folder;
+    return ComponentFolderOf(SourceFile(component.sourceName), &folder) &&
+           fso::FileExists(folder + L"\\" + component.presentTest);
+}
+
+void prcRegisterFile(const std::wstring& registrar, const std::wstring& commandLine) {
     FailuresRecorded failures;
     failures.Run([&] {
         // CreateProcessW may write into the command line: it gets a copy of its own.
@@ -97,7 +116,7 @@ void prcRegisterFile(const std::wstring& commandLine) {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        if (!CreateProcessW(registrar.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
             throw LastWin32Error();
         // The registrar runs on by itself: nothing of it is kept.
@@ -119,24 +138,30 @@ void prcCopyComponent(short componentIndex) {
         if (component.index == componentIndex) row = &component;
     if (!row) return;
 
-    const std::wstring systemFolder = FolderOf(*row);
     // Without a 32-bit system folder there is no 32-bit Excel to serve.
-    if (row->folder == ComponentFolder::System32Bit && systemFolder.empty()) return;
-    const std::wstring target = systemFolder + L"\\" + row->installedName;
+    if (Skipped(*row)) return;
     const std::wstring source = SourceFile(row->sourceName);
+    // A file that is no program of a known kind cannot be placed: a failed copy of its row.
+    // Its registration, where the row goes on, is then tried in the native system folder.
+    std::wstring systemFolder;
+    const bool placeable = ComponentFolderOf(source, &systemFolder);
+    if (!placeable) systemFolder = GetSystemDir();
     FailuresRecorded failures;
-    failures.Run([&] { fso::copyfile(source, target, true); });
+    failures.Run([&] {
+        if (!placeable) throw Win32Error(fso::FileExists(source) ? ERROR_BAD_EXE_FORMAT : ERROR_FILE_NOT_FOUND);
+        fso::copyfile(source, systemFolder + L"\\" + row->installedName, true);
+    });
     if (failures.Pending()) {
         Critical(row->copyFailure);
         if (row->failureEnds) EndProgram();
     }
     failures.Stop();
     if (!row->registeredName) return;
-    // A bare registrar name finds the one of the program's own bitness; the 32-bit system
-    // folder's row names that folder's registrar by its full path.
-    const std::wstring registrar =
-        row->folder == ComponentFolder::System ? kRegistrarCommand : systemFolder + L"\\" + kRegistrarCommand;
-    prcRegisterFile(registrar + systemFolder + L"\\" + row->registeredName);
+    // The registrar of the component's own system folder: the 32-bit one registers a 32-bit
+    // file in the 32-bit view of the registry, where 32-bit Excel looks, the 64-bit one a
+    // 64-bit file in the 64-bit view.
+    prcRegisterFile(systemFolder + L"\\" + kRegistrarProgram,
+                    kRegistrarCommand + systemFolder + L"\\" + row->registeredName);
 }
 
 void prcCopyUninstallers() {

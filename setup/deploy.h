@@ -19,19 +19,19 @@ std::wstring GetSystemDir();
 // The 32-bit system folder of 64-bit Windows (SysWOW64); empty on 32-bit Windows.
 std::wstring GetSystemWow64Dir();
 
-// Starts a command line as a new process in a hidden window, without waiting for it;
-// "Not register the file " + the command line when it cannot be started.
-void prcRegisterFile(const std::wstring& commandLine);
+// Starts the registrar program (a full path: never one found by a search, which would take
+// a regsvr32.exe lying beside setup) with the command line, in a hidden window, without
+// waiting for it; "Not register the file " + the command line when it cannot be started.
+void prcRegisterFile(const std::wstring& registrar, const std::wstring& commandLine);
 
-enum class ComponentFolder { System, System32Bit };
-
-// One row of the system component table: its index, its system folder, the name looked for
-// in that folder, the name beside setup, the name in the folder, the message of a failed
-// copy, whether that failure ends setup, and the name handed to the registrar (none for
-// the registrar itself).
+// One row of the system component table: its index, whether it serves 32-bit Excel only
+// (skipped where Windows has no 32-bit system folder), the name looked for in its system
+// folder, the name beside setup, the name in the folder, the message of a failed copy,
+// whether that failure ends setup, and the name handed to the registrar (none for the
+// registrar itself).
 struct SystemComponent {
     short index;
-    ComponentFolder folder;
+    bool for32BitExcelOnly;
     const wchar_t* presentTest;
     const wchar_t* sourceName;
     const wchar_t* installedName;
@@ -42,9 +42,18 @@ struct SystemComponent {
 // The rows in the order the start-up deployment walks them: 0, 1, 3, 4, 6, 7, and in the
 // 64-bit setup 8, the 32-bit library for 32-bit Excel.
 const SystemComponent* SystemComponents(size_t* count);
-// The row's system folder; empty when the platform has none (no 32-bit system folder on
-// 32-bit Windows).
-std::wstring FolderOf(const SystemComponent& component);
+// The system folder a component file belongs in, the one where the programs that can load
+// it look: for the 64-bit setup the 32-bit system folder (SysWOW64) for a 32-bit file and
+// System32 for a 64-bit one, as its PE header says; for the 32-bit setup its one system
+// folder (WoW64 takes it to SysWOW64). False when the header cannot be read.
+bool ComponentFolderOf(const std::wstring& file, std::wstring* folder);
+// True when the row is to be left out on this Windows (a 32-bit Excel row without a 32-bit
+// system folder).
+bool Skipped(const SystemComponent& component);
+// True when the row's system folder already holds its file. The folder follows the file
+// beside setup; one whose header cannot be read has no folder to be present in, and its
+// row is deployed, which reports it as a failed copy.
+bool ComponentPresent(const SystemComponent& component);
 
 // Copies one component into the system folder and starts the registrar on it. An index
 // outside the table does nothing.

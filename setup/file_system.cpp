@@ -27,6 +27,9 @@ long ScriptDriveType(UINT type) {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The stream in which Windows keeps the zone a file came from.
+constexpr wchar_t kZoneMarkStream[] = L":Zone.Identifier";
+
 }  // namespace
 
 bool FileExists(const std::wstring& path) {
@@ -51,6 +54,11 @@ void copyfile(const std::wstring& source, const std::wstring& target, bool overw
         (targetAttributes & FILE_ATTRIBUTE_READONLY) && FileExists(source))
         throw Win32Error(ERROR_ACCESS_DENIED);
     if (!CopyFileW(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE)) throw LastWin32Error();
+    // Files unpacked from a downloaded ZIP carry the internet zone mark, and the copy keeps
+    // it: the help file would then show no topic and Office would block the add-in's
+    // macros. What setup installs is trusted: the mark stays behind. A file without it (or
+    // a volume without streams) is no failure.
+    DeleteFileW((target + kZoneMarkStream).c_str());
 }
 
 void deletefile(const std::wstring& path, bool force) {

@@ -87,11 +87,8 @@ void prcStartInstall() {
     prcCopyUninstallers();
     size_t count = 0;
     const SystemComponent* components = SystemComponents(&count);
-    for (size_t i = 0; i < count; ++i) {
-        const std::wstring folder = FolderOf(components[i]);
-        if (components[i].folder == ComponentFolder::System32Bit && folder.empty()) continue;
-        if (!fso::FileExists(folder + L"\\" + components[i].presentTest)) prcCopyComponent(components[i].index);
-    }
+    for (size_t i = 0; i < count; ++i)
+        if (!Skipped(components[i]) && !ComponentPresent(components[i])) prcCopyComponent(components[i].index);
     prcDetectInstallation();
     prcFillDefaultPath();
     frmWizard4.Show(true);

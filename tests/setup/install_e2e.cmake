@@ -1,18 +1,16 @@
-# The distribution folder: setup.exe with everything it expects beside it, as shipped, with
-# fixture stand-ins for the third-party components and sample add-in files of our own.
-# The registrar "REGSVR32.exe" is a copy of the Wine prefix's own regsvr32.exe; it exists
-# only once the prefix does, so the tests and the demo put it there (never committed).
+# The distribution folder: setup.exe with everything it expects beside it, as a vendor ships
+# it: the fixture stand-ins for the third-party components and the registrar, 32-bit
+# programs as the vendor's are (tests/fixtures), and sample add-in files of our own.
 set(FERROLIN_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 set(dist_commands
   COMMAND ${CMAKE_COMMAND} -E make_directory ${FERROLIN_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:setup> ${FERROLIN_DIST_DIR}/setup.exe
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:IFR_v11> ${FERROLIN_DIST_DIR}/IFR_v11.dll
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_0> ${FERROLIN_DIST_DIR}/VB6ES.dll
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_1> ${FERROLIN_DIST_DIR}/3A.ocx
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_2> ${FERROLIN_DIST_DIR}/FM20.dll
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fixture_3> ${FERROLIN_DIST_DIR}/3B.ocx
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.xla ${FERROLIN_DIST_DIR}/fr.xla
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.chm ${FERROLIN_DIST_DIR}/fr.chm)
+foreach(file name IN ZIP_LISTS FERROLIN_FIXTURE_FILES FERROLIN_FIXTURE_NAMES)
+  list(APPEND dist_commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} ${FERROLIN_DIST_DIR}/${name})
+endforeach()
 set(dist_targets setup IFR_v11 ${FERROLIN_FIXTURE_TARGETS})
 if(FERROLIN_LIBRARY_X86_FILE)
   list(APPEND dist_commands
@@ -26,6 +24,7 @@ foreach(uninstaller UFR10 UFR11)
     list(APPEND dist_targets ${uninstaller})
   endif()
 endforeach()
+list(REMOVE_DUPLICATES dist_targets)
 add_custom_target(dist ALL ${dist_commands} COMMENT "Assembling the distribution folder ${FERROLIN_DIST_DIR}")
 add_dependencies(dist ${dist_targets})
 
@@ -38,6 +37,9 @@ target_compile_definitions(install_e2e PRIVATE
   FERROLIN_DIST_DIR="${FERROLIN_DIST_DIR}"
   FERROLIN_STANDIN="$<TARGET_FILE:excel_standin>"
   FERROLIN_URL_RECORDER="$<TARGET_FILE:url_recorder>")
+if(FERROLIN_FIXTURES_32BIT)
+  target_compile_definitions(install_e2e PUBLIC FERROLIN_FIXTURES_32BIT=1)
+endif()
 add_dependencies(install_e2e dist excel_standin url_recorder)
 if(FERROLIN_STANDIN_64_FILE)
   # The 32-bit setup meets a 64-bit Excel too.

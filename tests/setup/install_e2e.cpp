@@ -16,6 +16,14 @@ namespace install_e2e {
 namespace {
 
 const wchar_t kRegistrations[] = L"Software\\FerrolinTests\\Registrations";
+const wchar_t kRegistrars[] = L"Software\\FerrolinTests\\Registrars";
+const wchar_t kPlantedRegistrar[] = L"Software\\FerrolinTests\\PlantedRegistrar";
+// The vendor's components are 32-bit: the 64-bit setup puts them into SysWOW64.
+#if defined(_WIN64) && defined(FERROLIN_FIXTURES_32BIT)
+constexpr bool kComponentsInWow64 = true;
+#else
+constexpr bool kComponentsInWow64 = false;
+#endif
 
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
@@ -129,10 +137,10 @@ int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD t
 
 const std::vector<DeployedFile>& DeployedFiles() {
     static const std::vector<DeployedFile> files = {
-        {ferrolin::kVb6esFile, ferrolin::kVb6esFile, true, false},
-        {ferrolin::kComdlgFile, ferrolin::kComdlgSource, true, false},
-        {ferrolin::kFm20File, ferrolin::kFm20Source, true, false},
-        {ferrolin::kMscomctlFile, ferrolin::kMscomctlSource, true, false},
+        {ferrolin::kVb6esFile, ferrolin::kVb6esFile, true, kComponentsInWow64},
+        {ferrolin::kComdlgFile, ferrolin::kComdlgSource, true, kComponentsInWow64},
+        {ferrolin::kFm20File, ferrolin::kFm20Source, true, kComponentsInWow64},
+        {ferrolin::kMscomctlFile, ferrolin::kMscomctlSource, true, kComponentsInWow64},
         {ferrolin::kLibraryFile, ferrolin::kLibraryFile, true, false},
 #ifdef _WIN64
         {ferrolin::kLibraryFile, ferrolin::kLibrary32Source, true, true},
@@ -189,7 +197,44 @@ std::map<std::wstring, DWORD> FixtureRegistrations() {
     return registrations;
 }
 
-void ClearFixtureRegistrations() { DeleteTree(HKEY_CURRENT_USER, kRegistrations); }
+std::map<std::wstring, std::wstring> FixtureRegistrars() {
+    std::map<std::wstring, std::wstring> registrars;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRegistrars, 0, KEY_READ, &key) != ERROR_SUCCESS) return registrars;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[1024];
+        wchar_t data[1024] = {};
+        DWORD nameLength = 1024, type = 0, size = sizeof data - sizeof(wchar_t);
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS)
+            break;
+        registrars[Lower(std::wstring(name, nameLength))] = Lower(data);
+    }
+    RegCloseKey(key);
+    return registrars;
+}
+
+void ClearFixtureRegistrations() {
+    DeleteTree(HKEY_CURRENT_USER, kRegistrations);
+    DeleteTree(HKEY_CURRENT_USER, kRegistrars);
+}
+
+DWORD PlantedRegistrarStarts(std::wstring* lastCommandLine) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kPlantedRegistrar, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD count = 0, size = sizeof count;
+    RegQueryValueExW(key, L"Started", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+    if (lastCommandLine) {
+        wchar_t line[2048] = {};
+        size = sizeof line - sizeof(wchar_t);
+        RegQueryValueExW(key, L"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(line), &size);
+        *lastCommandLine = line;
+    }
+    RegCloseKey(key);
+    return count;
+}
+
+void ClearPlantedRegistrarStarts() { DeleteTree(HKEY_CURRENT_USER, kPlantedRegistrar); }
 
 bool WaitForRegistrarsToEnd(DWORD timeout_ms) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;

@@ -45,7 +45,7 @@ struct DeployedFile {
     const wchar_t* installed;
     const wchar_t* source;
     bool registered;  // handed to the registrar
-    bool wow64;       // in the 32-bit system folder (the 64-bit setup's 32-bit library)
+    bool wow64;       // a 32-bit file of the 64-bit setup: in the 32-bit system folder (SysWOW64)
 };
 const std::vector<DeployedFile>& DeployedFiles();
 std::wstring InstalledPath(const DeployedFile& file);
@@ -57,9 +57,15 @@ bool Is(const DeployedFile& file, const wchar_t* source);
 std::wstring LibraryServer(REGSAM view);
 void ClearLibraryRegistration();
 
-// The registrations recorded by the fixture components: full path (lower case) -> count.
+// The registrations recorded by the fixture components: full path (lower case) -> count,
+// and the registrar program that loaded each (full paths, lower case).
 std::map<std::wstring, DWORD> FixtureRegistrations();
+std::map<std::wstring, std::wstring> FixtureRegistrars();
 void ClearFixtureRegistrations();
+// The distribution folder's own REGSVR32.exe (a fixture that registers nothing): how often
+// it was started, and its last command line. Setup must start the system's registrar.
+DWORD PlantedRegistrarStarts(std::wstring* lastCommandLine = nullptr);
+void ClearPlantedRegistrarStarts();
 // Setup starts the registrar without waiting for it: a scenario waits for the registrars of
 // the one before to end before it resets the files they load. False when some still run.
 bool WaitForRegistrarsToEnd(DWORD timeout_ms = 30000);

@@ -75,9 +75,21 @@ bool WaitForServer(REGSAM view, DWORD timeout_ms) {
 
 bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
 
-[[maybe_unused]] std::wstring Lower(std::wstring text) {
+std::wstring Lower(std::wstring text) {
     CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
+}
+
+// A path of the system folder in lower case, as a 32-bit program on 64-bit Windows has it
+// in its 32-bit system folder (which it may name either way).
+std::wstring AsWow64Sees(const std::wstring& path) {
+    std::wstring lower = Lower(path);
+#ifndef _WIN64
+    const std::wstring system = Lower(SystemFolder()), wow64 = Lower(SystemWow64Folder());
+    if (!wow64.empty() && lower.compare(0, system.size() + 1, system + L"\\") == 0)
+        lower = wow64 + lower.substr(system.size());
+#endif
+    return lower;
 }
 
 // A VBScript client of the library as the add-in is one: it reads the record and ends with
@@ -112,9 +124,6 @@ class Install : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         registered_ = RegisterStandIn();
-        // The registrar beside setup is the prefix's own.
-        const std::wstring registrar = Join(DistFolder(), ferrolin::kRegistrarSource);
-        if (!Exists(registrar)) CopyFileW(Join(SystemFolder(), L"regsvr32.exe").c_str(), registrar.c_str(), TRUE);
     }
 
     void SetUp() override {
@@ -131,6 +140,7 @@ protected:
             RemoveFile(Join(SystemFolder(), std::wstring(uninstaller) + ferrolin::kProgramExt));
         ClearRecord();
         ClearFixtureRegistrations();
+        ClearPlantedRegistrarStarts();
         ClearLibraryRegistration();
         scratch_ = FreshFolder(L"FerrolinE2E");
         library_ = Join(scratch_, L"AddIns");
@@ -140,6 +150,11 @@ protected:
     }
 
     void TearDown() override {
+        // The registrar beside setup is the vendor's, of any bitness: setup starts the
+        // system's own by its full path, never one found by a search.
+        std::wstring line;
+        EXPECT_EQ(PlantedRegistrarStarts(&line), 0u)
+            << "setup started the distribution folder's REGSVR32.exe, last as: " << N(line);
         uidriver::EndScenario();
         CloseExcelWindows();
         ClearRecord();
@@ -317,12 +332,27 @@ TEST_F(Install, OrdinaryRoad) {
         EXPECT_EQ(ReadBytes(InstalledPath(file)), ReadBytes(Join(DistFolder(), file.source)))
             << N(file.installed) << " in the system folder";
     ExpectUninstallersCopied();
+    // Each component registered once, by the registrar of the system folder it lies in: the
+    // 32-bit components of the 64-bit setup in SysWOW64 by SysWOW64's registrar, in the
+    // 32-bit view of the registry where 32-bit Excel looks.
     const auto registrations = WaitForRegistrations(4);
+    const auto registrars = FixtureRegistrars();
     for (const DeployedFile& file : DeployedFiles()) {
         if (std::wstring(file.installed) == ferrolin::kLibraryFile) continue;
         EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << N(file.installed);
+        for (const auto& [path, registrar] : registrars) {
+            if (path.size() < wcslen(file.installed) ||
+                lstrcmpiW(path.c_str() + path.size() - wcslen(file.installed), file.installed) != 0)
+                continue;
+            EXPECT_EQ(N(AsWow64Sees(registrar)), N(AsWow64Sees(Join(path.substr(0, path.rfind(L'\\')), L"regsvr32.exe"))))
+                << N(file.installed) << " registered by another registrar than its folder's";
+#ifdef _WIN64
+            EXPECT_EQ(N(path), N(Lower(InstalledPath(file)))) << "registered from another folder";
+#endif
+        }
     }
     EXPECT_EQ(registrations.size(), 4u);
+    EXPECT_EQ(registrars.size(), 4u);
     ASSERT_TRUE(WaitForKey(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId, 15000)) << "IFR_v11.CLibrary not registered";
 
     ExpectExcelLeftWithAddin(folder);
@@ -530,7 +560,7 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
         for (const DeployedFile& file : DeployedFiles())
             for (const wchar_t* m : c.missing) {
                 fixturesMissing += Is(file, m) && !IsLibrary(file);
-                library32Missing = library32Missing || (Is(file, m) && file.wow64);
+                library32Missing = library32Missing || (Is(file, m) && Is(file, ferrolin::kLibrary32Source));
             }
         HWND terms = nullptr;
         SetupRun setup = StartToTerms(DistFolder(), &terms);
@@ -548,7 +578,7 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
             if (missing && !IsLibrary(file)) {
                 EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << c.name << ": " << N(file.source);
             }
-            if (file.wow64) {
+            if (Is(file, ferrolin::kLibrary32Source)) {
                 EXPECT_EQ(library32, missing) << c.name << ": the 32-bit library registered";
             }
         }
@@ -563,6 +593,7 @@ TEST_F(Install, ComponentCopyFailures) {
         const wchar_t* message;
         bool ends;
         std::vector<const wchar_t*> deployedBefore;
+        bool noProgram = false;  // there, but no program: the 64-bit setup cannot tell its folder
     } cases[] = {
         {ferrolin::kVb6esFile, L"An unexpected error has occurred when trying to copy the VB6ES.DLL file.", true, {}},
         {ferrolin::kComdlgSource, L"An unexpected error has occurred when trying to copy the comdlg32.ocx file.", false,
@@ -576,6 +607,8 @@ TEST_F(Install, ComponentCopyFailures) {
 #ifdef _WIN64
         {L"IFR_v11_x86.dll", L"An unexpected error has occurred when trying to copy the DLL.", true,
          {L"VB6ES.dll", L"3A.ocx", L"FM20.dll", L"3B.ocx", L"IFR_v11.dll"}},
+        {ferrolin::kFm20Source, L"An unexpected error has occurred when trying to copy the FM20.DLL file.", true,
+         {L"VB6ES.dll", L"3A.ocx"}, true},
 #endif
     };
     for (const auto& c : cases) {
@@ -583,6 +616,14 @@ TEST_F(Install, ComponentCopyFailures) {
         for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
         RemoveTree(Join(scratch_, L"dist"));
         const std::wstring dist = DistWithout({c.source});
+        if (c.noProgram) {
+            HANDLE text = CreateFileW(Join(dist, c.source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                      nullptr);
+            ASSERT_NE(text, INVALID_HANDLE_VALUE) << N(c.source) << ": error " << GetLastError();
+            DWORD written = 0;
+            WriteFile(text, "MZ but no program", 17, &written, nullptr);
+            CloseHandle(text);
+        }
         SetupRun setup = StartSetup(dist);
         const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
         EXPECT_EQ(N(failure.text), N(c.message)) << N(c.source);
