@@ -17,9 +17,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 . "$here/wine-env.sh"
 wine=/usr/lib/wine/wine64
 
+# Ends the prefix's processes and waits for its server to be gone: a server still ending
+# while the prefix is replaced, or while the next run starts, is a run that fails at random.
 stop() {
   WINEPREFIX="$1" wineserver -k >/dev/null 2>&1 || true
-  WINEPREFIX="$1" timeout 20 wineserver -w >/dev/null 2>&1 || true
+  if ! WINEPREFIX="$1" timeout 30 wineserver -w >/dev/null 2>&1; then
+    echo "wine-prefix: the Wine server of $1 still runs 30 s after it was told to end" >&2
+    return 1
+  fi
 }
 
 # Everything that shapes a prefix: a change in any of it makes a new template.
@@ -73,7 +78,11 @@ case "$cmd" in
     # Start the server detached from our output: a server that inherits the pipes of a
     # test runner keeps them open and the runner waits for it.
     WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1
-    WINEPREFIX="$prefix" timeout 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    if ! WINEPREFIX="$prefix" timeout 120 "$wine" cmd /c exit </dev/null >/dev/null 2>"$prefix/.warm-up.log"; then
+      echo "wine-prefix: the first program in $prefix did not run:" >&2
+      cat "$prefix/.warm-up.log" >&2
+      exit 1
+    fi
     ;;
   stop)
     stop "$prefix"

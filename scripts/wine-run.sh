@@ -14,4 +14,15 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 . "$(dirname "$0")/wine-env.sh"
-exec /usr/lib/wine/wine64 "$@"
+# Run, not exec: a program that ends badly is named with how it ended, also when neither it
+# nor the loader said a word (the loader's own messages pass through on stderr).
+status=0
+/usr/lib/wine/wine64 "$@" || status=$?
+if [ "$status" -ne 0 ]; then
+  how="status $status"
+  if [ "$status" -gt 128 ] && signal=$(kill -l $((status - 128)) 2>/dev/null); then
+    how="$how (the loader was killed by SIG$signal)"
+  fi
+  echo "wine-run.sh: $1 ended with $how in $WINEPREFIX" >&2
+fi
+exit "$status"

@@ -63,13 +63,13 @@ bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milli
 class ExcelStandIn : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        registered_ = RunProgram(ProgramBeside(L"excel_standin.exe"), L"/RegServer") == 0;
+        registered_ = RunProgram(ProgramBeside(L"excel_standin.exe"), L"/RegServer", &registration_) == 0;
     }
     static void TearDownTestSuite() { RunProgram(ProgramBeside(L"excel_standin.exe"), L"/UnregServer"); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment_.result()));
-        ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+        ASSERT_TRUE(registered_) << registration_;
     }
 
     // Ends an instance a test left behind, so that no stand-in outlives the test.
@@ -87,11 +87,14 @@ protected:
     }
 
     static bool registered_;
+
+    static std::string registration_;
     ferrolin::com_apartment apartment_;
     std::vector<DWORD> watched_;
 };
 
 bool ExcelStandIn::registered_ = false;
+std::string ExcelStandIn::registration_;
 
 TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
     const std::wstring server = ProgramBeside(L"excel_standin.exe");

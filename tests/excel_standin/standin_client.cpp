@@ -180,23 +180,10 @@ std::wstring ProgramBeside(const wchar_t* fileName) {
     return folder + L"\\" + fileName;
 }
 
-int RunProgram(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring command = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return -1;
-    ferrolin::unique_handle processHandle(process.hProcess);
-    ferrolin::unique_handle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        return -1;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<int>(code);
+int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what) {
+    const testing_support::ProgramRun run = testing_support::RunProgram(program, arguments);
+    if (what) *what = run.what;
+    return run.exitCode;
 }
 
 namespace {

@@ -64,8 +64,9 @@ bool IsRunning(DWORD processId);
 
 // Programs of this folder, beside the test program.
 std::wstring ProgramBeside(const wchar_t* fileName);
-// Runs a program with arguments and returns its exit code (-1 when it could not run or hung).
-int RunProgram(const std::wstring& program, const std::wstring& arguments);
+// Runs a program with arguments and returns its exit code (-1 when it could not run or hung);
+// what tells how it went, for a failure message.
+int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what = nullptr);
 
 // Sets the stand-in's knobs for the instances started in its lifetime; removes them after.
 class Knobs {

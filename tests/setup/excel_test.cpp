@@ -106,13 +106,13 @@ const std::wstring kManagerKey = std::wstring(excel_standin::kOfficeKey) + L"16.
 class ExcelIntegration : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        registered_ = standin_test::RunProgram(kStandIn, L"/RegServer") == 0;
+        registered_ = standin_test::RunProgram(kStandIn, L"/RegServer", &registration_) == 0;
     }
     static void TearDownTestSuite() { standin_test::RunProgram(kStandIn, L"/UnregServer"); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment_.result()));
-        ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+        ASSERT_TRUE(registered_) << registration_;
         knobs_.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log_);
         knobs_.number(excel_standin::kKnobIdleSeconds, 20);
     }
@@ -147,6 +147,8 @@ protected:
     }
 
     static bool registered_;
+
+    static std::string registration_;
     com_apartment apartment_;
     testing_support::CleanRecord record_;
     standin_test::CleanAddInList addIns_;
@@ -157,6 +159,7 @@ protected:
 };
 
 bool ExcelIntegration::registered_ = false;
+std::string ExcelIntegration::registration_;
 
 HWND WaitForPage(const wchar_t* caption, const uidriver::Process& host) {
     return uidriver::WaitForWindow({caption, L"FerrolinForm", host.id()}, kWaitMs);

@@ -32,7 +32,7 @@ add_dependencies(dist ${dist_targets})
 add_library(install_e2e STATIC install_e2e.cpp)
 target_include_directories(install_e2e PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/setup
                            ${PROJECT_SOURCE_DIR}/registry ${PROJECT_SOURCE_DIR}/tests/excel_standin)
-target_link_libraries(install_e2e PUBLIC uidriver advapi32 user32)
+target_link_libraries(install_e2e PUBLIC uidriver test_support advapi32 user32)
 target_compile_definitions(install_e2e PRIVATE
   FERROLIN_DIST_DIR="${FERROLIN_DIST_DIR}"
   FERROLIN_STANDIN="$<TARGET_FILE:excel_standin>"

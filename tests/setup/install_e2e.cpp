@@ -10,6 +10,7 @@
 
 #include "excel_standin.h"
 #include "names.h"
+#include "test_support.h"
 
 namespace install_e2e {
 
@@ -126,13 +127,7 @@ void RemoveTree(const std::wstring& path) {
 }
 
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
-    try {
-        uidriver::Process process = uidriver::Start(program, arguments);
-        if (!process.Ended(timeout_ms)) return -1;
-        return static_cast<int>(process.WaitForExit(0));
-    } catch (const std::exception&) {
-        return -1;
-    }
+    return testing_support::RunProgram(program, arguments, timeout_ms).exitCode;
 }
 
 const std::vector<DeployedFile>& DeployedFiles() {
@@ -259,7 +254,11 @@ bool WaitForRegistrarsToEnd(DWORD timeout_ms) {
     }
 }
 
-bool RegisterStandIn() { return RunToEnd(StandInProgram(), L"/RegServer") == 0; }
+bool RegisterStandIn(std::string* what) {
+    const testing_support::ProgramRun run = testing_support::RunProgram(StandInProgram(), L"/RegServer");
+    if (what) *what = run.what;
+    return run.exitCode == 0;
+}
 
 void SetStandInKnob(const wchar_t* name, const std::wstring& text) {
     HKEY key = nullptr;

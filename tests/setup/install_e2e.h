@@ -71,7 +71,7 @@ void ClearPlantedRegistrarStarts();
 bool WaitForRegistrarsToEnd(DWORD timeout_ms = 30000);
 
 // The stand-in: registration, knobs, the add-in list it keeps as Excel does, its log.
-bool RegisterStandIn();
+bool RegisterStandIn(std::string* what = nullptr);  // what: how its /RegServer went
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
 void SetStandInKnob(const wchar_t* name, const std::wstring& text);
 void SetStandInKnob(const wchar_t* name, DWORD number);

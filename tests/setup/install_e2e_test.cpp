@@ -123,11 +123,11 @@ bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
 class Install : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        registered_ = RegisterStandIn();
+        registered_ = RegisterStandIn(&registration_);
     }
 
     void SetUp() override {
-        ASSERT_TRUE(registered_) << "excel_standin.exe /RegServer failed";
+        ASSERT_TRUE(registered_) << registration_;
         wchar_t acp[16] = {};
         if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16)) {
             ASSERT_EQ(GetACP(), static_cast<UINT>(_wtoi(acp))) << "the ANSI code page of this run";
@@ -301,12 +301,14 @@ protected:
     }
 
     static bool registered_;
+    static std::string registration_;
     std::wstring scratch_;
     std::wstring library_;
     std::wstring log_;
 };
 
 bool Install::registered_ = false;
+std::string Install::registration_;
 
 // The ordinary road: every component copied and registered, the terms and destination
 // pages, the add-in copied into Excel's library folder, the record written, Excel left open

@@ -146,4 +146,40 @@ void RemoveTree(const std::wstring& path) {
     SHFileOperationW(&op);
 }
 
+ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
+    ProgramRun run;
+    const std::string name = Narrow(program) + (arguments.empty() ? "" : " " + Narrow(arguments));
+    std::wstring command = L"\"" + program + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        const DWORD error = GetLastError();
+        wchar_t* text = nullptr;
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        std::wstring description = text ? text : L"";
+        if (text) LocalFree(text);
+        while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r'))
+            description.pop_back();
+        run.what = name + ": could not be started, error " + std::to_string(error) + " (" + Narrow(description) + ")";
+        return run;
+    }
+    ferrolin::unique_handle processHandle(process.hProcess);
+    ferrolin::unique_handle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+        run.what = name + ": still running after " + std::to_string(timeout_ms) + " ms, ended";
+        return run;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    run.exitCode = static_cast<int>(code);
+    run.what = name + ": ended with code " + std::to_string(run.exitCode);
+    return run;
+}
+
 }  // namespace testing_support

@@ -72,6 +72,16 @@ private:
     std::wstring path_;
 };
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// A program run to its end: its exit code (-1 when it did not start or did not end in
+// time, and then it is ended), and how it went, in words for a failure message: that it
+// ended with its code, could not be started (the system's error and its description), or
+// still ran after the time allowed.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string what;
+};
+ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
 bool FileExists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 
