@@ -90,6 +90,18 @@ inline constexpr wchar_t kMsgExcelIs64Bit[] =
     L"Ferrolin 1.1 for 32-bit Excel only.\r"
     L"Please run the 64-bit setup of Ferrolin 1.1 instead (setup.exe from Ferrolin-1.1-x64.zip).";
 
+// Setup: one setup at a time in a Windows logon; the windows of setup's forms
+inline constexpr wchar_t kSetupMutex[] = L"Local\\Orvicta.Ferrolin 1.1.Setup";
+inline constexpr wchar_t kFormClass[] = L"FerrolinForm";
+
+// Setup: Excel's main window, and the user's Excel open before setup starts
+inline constexpr wchar_t kExcelWindowClass[] = L"XLMAIN";
+inline constexpr wchar_t kMsgCloseExcel[] =
+    L"Microsoft Excel is open. Please close it before Ferrolin 1.1 is installed: Excel keeps "
+    L"its list of add-ins while it runs and writes it back when it closes, so an Excel left "
+    L"open would take Ferrolin 1.1 off the list again.\r"
+    L"Close every Excel window, then click Retry. Cancel ends the setup without changing anything.";
+
 // Setup: window captions
 inline constexpr wchar_t kCaptionTerms[] = L"Wizard Install  - Step 2 of 4 ";
 inline constexpr wchar_t kCaptionDestination[] = L"Wizard Install  - Step 3 of 4";

@@ -64,8 +64,8 @@ win() { "$wine" winepath -w "$1" 2>/dev/null; }
 
 echo "== Excel stand-in registered"
 "$wine" "$build/tests/excel_standin/excel_standin.exe" /RegServer </dev/null
-# Excel's add-in library folder exists, so the wizard proposes it as the destination.
-mkdir -p "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/AddIns"
+# Its registration made Office's add-in library folder, as Office's installer does: Excel
+# names it as LibraryPath, and the wizard proposes it as the destination.
 
 echo "== Distribution folder $dist"
 ls -l "$dist"

@@ -12,6 +12,37 @@ namespace {
 VbError CannotCreateObject() { return {429, L"ActiveX component can't create object"}; }
 VbError NoSuchMember() { return {438, L"Object doesn't support this property or method"}; }
 
+// Excel turns calls away ("retry later") while it starts, recalculates or shows a dialog.
+// Windows retries them only for a client with a message filter of its own, Wine not at all:
+// every call into a server (creation, names, calls) is tried again here until it is taken
+// or kBusyRetryMs have passed; then its failure is the step's own.
+constexpr ULONGLONG kBusyRetryMs = 60000;
+constexpr DWORD kBusyPauseMs = 100;
+
+bool TurnedAway(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
+
+// Waits between two tries with the windows painted: sent and paint messages only, no input
+// (a click now would run a page's handler inside the one that waits).
+void PauseForBusyServer() {
+    const ULONGLONG end = GetTickCount64() + kBusyPauseMs;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
+            DispatchMessageW(&message);
+    }
+}
+
+template <class Call>
+HRESULT UntilTaken(Call call) {
+    const ULONGLONG deadline = GetTickCount64() + kBusyRetryMs;
+    for (;;) {
+        const HRESULT hr = call();
+        if (!TurnedAway(hr) || GetTickCount64() >= deadline) return hr;
+        PauseForBusyServer();
+    }
+}
+
 }  // namespace
 
 Arg::Arg(const wchar_t* text) : value_(MakeText(text)) {}
@@ -78,7 +109,9 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
 
 Object CreateObject(const CLSID& clsid) {
     Object object;
-    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
+    const HRESULT hr = UntilTaken([&] {
+        return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
+    });
     if (FAILED(hr)) {
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_SERVER_EXEC_FAILURE || hr == E_NOINTERFACE ||
             hr == CO_E_APPNOTFOUND || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
@@ -98,7 +131,7 @@ DISPID DispIdOf(const Object& object, const wchar_t* name) {
     if (!object) throw VbError::ObjectNotSet();
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id);
+    const HRESULT hr = UntilTaken([&] { return object->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id); });
     if (FAILED(hr)) throw hr == DISP_E_UNKNOWNNAME ? NoSuchMember() : ErrorFromHresult(hr);
     return id;
 }
@@ -121,9 +154,11 @@ unique_variant Invoke(const Object& object, DISPID id, WORD flags, Args args) {
     unique_variant result;
     EXCEPINFO exception{};
     UINT argError = 0;
-    const HRESULT hr = object->Invoke(id, IID_NULL, kLocale, flags, &params,
-                                      (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(),
-                                      &exception, &argError);
+    // A call turned away was not run: it is made again as it was.
+    const HRESULT hr = UntilTaken([&] {
+        return object->Invoke(id, IID_NULL, kLocale, flags, &params,
+                              (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(), &exception, &argError);
+    });
     if (FAILED(hr)) throw ErrorFromHresult(hr, &exception);
     return result;
 }

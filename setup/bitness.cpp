@@ -120,7 +120,7 @@ bool RefusesExcel(bool setupIs64Bit, bool windowsIs64Bit, Bitness excel) {
 void prcCheckExcelBitness() {
     if (!RefusesExcel(sizeof(void*) == 8, WindowsIs64Bit(), ExcelServerBitness())) return;
     MsgBox(kMsgExcelIs64Bit, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
-    EndProgram();
+    EndProgram(SetupEnd::ExcelIs64Bit);
 }
 
 }  // namespace ferrolin

@@ -153,7 +153,7 @@ void prcCopyComponent(short componentIndex) {
     });
     if (failures.Pending()) {
         Critical(row->copyFailure);
-        if (row->failureEnds) EndProgram();
+        if (row->failureEnds) EndProgram(SetupEnd::ComponentNotCopied);
     }
     failures.Stop();
     if (!row->registeredName) return;
@@ -185,7 +185,7 @@ void prcCopyAddin(const std::wstring& folder) {
     });
     if (failures.Pending()) {
         Critical(kMsgCopyAddinHead + std::wstring(kProductTitle) + kMsgCopyTail);
-        EndProgram();
+        EndProgram(SetupEnd::AddinNotCopied);
     }
     failures.Run([&] {
         fso::copyfile(SourceFile(kSourceHelp), folder + L"\\" + kProductTitle + kHelpExt, true);
@@ -231,7 +231,7 @@ void prcNewFolder(const std::wstring& parentFolder) {
     failures.Run([&] { fso::CreateFolder(base + L"\\" + name); });
     if (failures.Pending()) {
         Critical(failures.Error().description());
-        EndProgram();
+        EndProgram(SetupEnd::FolderNotCreated);
     }
     failures.Stop();
 }
@@ -242,7 +242,7 @@ void prcResetRecord() {
     failures.Run([] { DeleteRegistryKey(kHkeyCurrentUser, kRecordParentKey); });
     if (failures.Pending()) {
         MsgBox(kMsgCantRegisterInfo, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
-        EndProgram();
+        EndProgram(SetupEnd::RecordNotReset);
     }
     failures.Stop();
 }

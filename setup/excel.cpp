@@ -103,7 +103,7 @@ void prcAddToExcel(const std::wstring& title) {
     MsgBox(kMsgInstallFinished, MB_OK | MB_ICONINFORMATION, kProductName);
     // Excel stays open under the user's control: it is released, not asked to quit.
     excel.Release();
-    EndProgram();
+    EndProgram(SetupEnd::Installed);
 }
 
 std::wstring GetDefaultFolder() {

@@ -1,5 +1,7 @@
 #include "form.h"
 
+#include "names.h"
+
 #include "program.h"
 #include "resource.h"
 
@@ -7,7 +9,6 @@ namespace ferrolin {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"FerrolinForm";
 constexpr int kTwipsPerInch = 1440;
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);

@@ -39,7 +39,7 @@ namespace {
 
 // The cancel confirmation: Yes ends the program at once, No returns to the page.
 void ConfirmCancel() {
-    if (MsgBox(kMsgConfirmCancel, MB_YESNO | MB_ICONQUESTION, kMessageTitle) == IDYES) EndProgram();
+    if (MsgBox(kMsgConfirmCancel, MB_YESNO | MB_ICONQUESTION, kMessageTitle) == IDYES) EndProgram(SetupEnd::Cancelled);
 }
 
 }  // namespace

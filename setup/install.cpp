@@ -34,6 +34,7 @@ void Main() {
     prcInitControls();
     // Before Excel is started: the refusal needs no Excel instance.
     prcCheckExcelBitness();
+    prcWaitForExcelClosed();
     prcCheckExcelVersion();
     blnReinstall = false;
     prcStartInstall();
@@ -66,6 +67,32 @@ double LeadingNumber(const std::wstring& text) {
     return digits ? number : 0;
 }
 
+namespace {
+
+BOOL CALLBACK FindShownExcel(HWND window, LPARAM found) {
+    wchar_t className[32] = {};
+    if (!IsWindowVisible(window) || !GetClassNameW(window, className, 32) ||
+        lstrcmpW(className, kExcelWindowClass) != 0)
+        return TRUE;
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+}  // namespace
+
+bool UsersExcelOpen() {
+    bool found = false;
+    EnumWindows(FindShownExcel, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void prcWaitForExcelClosed() {
+    while (UsersExcelOpen()) {
+        if (MsgBox(kMsgCloseExcel, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)
+            EndProgram(SetupEnd::ExcelOpenCancelled);
+    }
+}
+
 void prcCheckExcelVersion() {
     std::wstring version;
     try {
@@ -75,11 +102,11 @@ void prcCheckExcelVersion() {
     } catch (const VbError& error) {
         // Without Excel nothing can be installed: say so before anything is copied.
         MsgBox(kMsgExcelNotAvailable + error.description(), MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
-        EndProgram();
+        EndProgram(SetupEnd::ExcelNotAvailable);
     }
     if (LeadingNumber(version) < kFirstSupportedVersion) {
         MsgBox(kMsgExcelTooOld, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
-        EndProgram();
+        EndProgram(SetupEnd::ExcelTooOld);
     }
 }
 

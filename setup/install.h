@@ -12,7 +12,8 @@ namespace ferrolin {
 // shows it again whenever it is created afresh in this run (after "<< Back").
 inline std::wstring strDefaultPath;
 
-// The entry procedure: common controls, the Excel bitness and version checks,
+// The entry procedure: common controls, the Excel bitness check, the user's Excel closed,
+// the version check,
 // blnReinstall := False, driver.
 void Main();
 // Registers the extended common-control classes; True when no error occurred.
@@ -20,6 +21,11 @@ bool prcInitControls();
 // VB's Val: the leading decimal number of a text (optional blanks, digits, an optional
 // period and more digits); 0 when no digit leads.
 double LeadingNumber(const std::wstring& text);
+// True while a user's Excel shows a window (setup's own automation instances are hidden).
+bool UsersExcelOpen();
+// While the user's Excel is open, asks for it to be closed (Retry looks again); Cancel
+// ends the program having changed nothing.
+void prcWaitForExcelClosed();
 // Refuses Excel versions below 9 (and an Excel that cannot be started) and ends the program.
 void prcCheckExcelVersion();
 // Start-up deployment, detection, default destination, then the terms page shown modally.

@@ -7,8 +7,9 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ferrolin::LoadLibrariesFromSystemFolderOnly();
+    ferrolin::EndIfAnotherSetupRuns();
     ferrolin::com_apartment apartment;
     ferrolin::RunProcedure(ferrolin::Main);
     // The pages end the program; Main returns only when the first page's loop was broken.
-    ferrolin::EndProgram();
+    ferrolin::EndProgram(ferrolin::SetupEnd::Unfinished);
 }

@@ -19,8 +19,37 @@ void LoadLibrariesFromSystemFolderOnly() {
     }
 }
 
-void EndProgram() {
-    ExitProcess(0);
+namespace {
+
+// The window of another setup the user should see: a message box it shows, else its page.
+BOOL CALLBACK FindOtherSetup(HWND window, LPARAM found) {
+    wchar_t className[64] = {};
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() || !IsWindowVisible(window) ||
+        !GetClassNameW(window, className, 64) || lstrcmpW(className, kFormClass) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = GetLastActivePopup(window);
+    return FALSE;
+}
+
+}  // namespace
+
+void EndIfAnotherSetupRuns() {
+    // Held until the program ends; the system closes it then. A mutex that another setup
+    // made with other rights cannot be opened (access denied): that one runs too.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kSetupMutex);
+    const DWORD error = GetLastError();
+    if (mutex && error != ERROR_ALREADY_EXISTS) return;
+    if (!mutex && error != ERROR_ACCESS_DENIED) return;
+    HWND other = nullptr;
+    EnumWindows(FindOtherSetup, reinterpret_cast<LPARAM>(&other));
+    if (other) SetForegroundWindow(other);
+    EndProgram(SetupEnd::AlreadyRunning);
+}
+
+void EndProgram(SetupEnd how) {
+    ExitProcess(static_cast<UINT>(how));
 }
 
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title) {
@@ -33,7 +62,7 @@ std::wstring RuntimeErrorText(const VbError& error) {
 
 void StopWithRuntimeError(const VbError& error) {
     MsgBox(RuntimeErrorText(error), MB_OK | MB_ICONERROR, kMessageTitle);
-    EndProgram();
+    EndProgram(SetupEnd::RuntimeError);
 }
 
 }  // namespace ferrolin

@@ -18,8 +18,32 @@ namespace ferrolin {
 // program's first step; what it imports is loaded before it and must be known DLLs.
 void LoadLibrariesFromSystemFolderOnly();
 
-// Ends the program at once: open windows are discarded, nothing is undone.
-[[noreturn]] void EndProgram();
+// How setup ended, as its exit code: 0 only after "The Installation was finished.", so
+// that a deployment tool or a script can tell an installation from every other ending.
+// The numbers are listed in the users' guide; never renumber them.
+enum class SetupEnd : UINT {
+    Installed = 0,
+    Cancelled = 1,            // Yes to the cancel question
+    ExcelOpenCancelled = 2,   // Cancel while the user's Excel stays open
+    ExcelTooOld = 3,
+    ExcelIs64Bit = 4,         // the 32-bit setup and a 64-bit Excel
+    ExcelNotAvailable = 5,
+    ComponentNotCopied = 6,
+    AddinNotCopied = 7,
+    FolderNotCreated = 8,     // New folder in the picker
+    RecordNotReset = 9,
+    RuntimeError = 10,        // the "Run-time error" message
+    AlreadyRunning = 11,      // another setup runs in this logon
+    Unfinished = 12,          // the wizard's loop ended without an ending of its own
+};
+
+// A second setup in the same Windows logon brings the first one's window to the front and
+// ends at once, before it has done anything.
+void EndIfAnotherSetupRuns();
+
+// Ends the program at once with that exit code: open windows are discarded, nothing is
+// undone.
+[[noreturn]] void EndProgram(SetupEnd how);
 
 // A message box owned by the program's active window; the answer is the button's ID.
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title);

@@ -38,6 +38,7 @@ enum : DISPID {
     kIdSheets = 0x1E5,
     kIdWorksheets = 0x1EE,
     kIdLibraryPath = 0x20E,
+    kIdUserLibraryPath = 0x4B6,
     kIdAddIns = 0x225,
     kIdInstalled = kDispidInstalled,
     kIdWorkbooks = 0x23C,
@@ -85,6 +86,7 @@ const Member kApplicationMembers[] = {
     {L"Sheets", kIdSheets, kGet},
     {L"Worksheets", kIdWorksheets, kGet},
     {L"LibraryPath", kIdLibraryPath, kGet},
+    {L"UserLibraryPath", kIdUserLibraryPath, kGet},
     {L"Hwnd", kIdHwnd, kGet},
     {L"Quit", kIdQuit, kMethod},
 };
@@ -128,6 +130,7 @@ protected:
             return ReturnObject(result, NewSheets(book, id == kIdSheets ? L"Sheets" : L"Worksheets"));
         }
         case kIdLibraryPath: return ReturnText(result, instance.knobs.libraryPath);
+        case kIdUserLibraryPath: return ReturnText(result, UserLibraryPath());
         case kIdHwnd: return ReturnLong(result, static_cast<long>(reinterpret_cast<LONG_PTR>(instance.window)));
         case kIdQuit: return BeginQuit();
         }

@@ -51,7 +51,8 @@
 //   Every object has Application and Parent.
 //   Application  Name (default), Version, Workbooks, AddIns, Visible get/put, WindowState
 //                get/put, DisplayAlerts get/put, ActiveWorkbook (Nothing when none), ActiveSheet,
-//                Sheets, Worksheets, LibraryPath, Hwnd (the main window, for tests), Quit
+//                Sheets, Worksheets, LibraryPath, UserLibraryPath, Hwnd (the main window, for
+//                tests), Quit
 //   Global       Application
 //   Workbooks    Count, Item(name or 1-based index), Add -> "Book1", "Book2", ...
 //                Add-in workbooks are found by name but not counted (as in Excel).
@@ -96,8 +97,12 @@
 //
 // Test knobs, HKCU\Software\FerrolinTests\ExcelStandIn, read when an instance starts
 //   Version               REG_SZ     Application.Version; default "16.0"
-//   LibraryPath           REG_SZ     Application.LibraryPath; default
-//                                    <CSIDL_APPDATA>\Microsoft\AddIns (never created here)
+//   LibraryPath           REG_SZ     Application.LibraryPath; default Office's own library,
+//                                    <CSIDL_PROGRAM_FILES>\Microsoft Office\root\Office16\LIBRARY
+//                                    (Click-to-Run), which /RegServer makes as Office's
+//                                    installer does. Application.UserLibraryPath is always
+//                                    <CSIDL_APPDATA>\Microsoft\AddIns\ (closing backslash
+//                                    included, as Excel gives it; never created here)
 //   FailMember            REG_SZ     members that fail with DISP_E_EXCEPTION (1004), separated
 //                                    by ";": "Class.Member" ("AddIns.Add", "Workbooks.Add") or a
 //                                    bare member name ("Installed") for every class; default
@@ -105,6 +110,12 @@
 //   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True marks the add-in
 //                                    installed without opening its workbook
 //   IdleSeconds           REG_DWORD  default 60
+//   BusyMs                REG_DWORD  default 0; for this many milliseconds after it starts
+//                                    the instance is busy, as Excel is while it starts,
+//                                    recalculates or shows a dialog: its message filter
+//                                    rejects every incoming call on its objects (IDispatch;
+//                                    SERVERCALL_REJECTED, the caller gets RPC_E_CALL_REJECTED;
+//                                    the creation itself goes through). 0xFFFFFFFF: busy for good
 //   Log                   REG_DWORD  1: append one line per event to LogFile
 //   LogFile               REG_SZ     the log file (UTF-8, CRLF lines, shared by all instances)
 //
@@ -161,6 +172,7 @@ inline constexpr wchar_t kKnobLibraryPath[] = L"LibraryPath";
 inline constexpr wchar_t kKnobFailMember[] = L"FailMember";
 inline constexpr wchar_t kKnobInstallOpensWorkbook[] = L"InstallOpensWorkbook";
 inline constexpr wchar_t kKnobIdleSeconds[] = L"IdleSeconds";
+inline constexpr wchar_t kKnobBusyMs[] = L"BusyMs";
 inline constexpr wchar_t kKnobLog[] = L"Log";
 inline constexpr wchar_t kKnobLogFile[] = L"LogFile";
 inline constexpr wchar_t kDefaultVersion[] = L"16.0";

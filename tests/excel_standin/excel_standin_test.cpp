@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -131,6 +132,26 @@ TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
 
     ASSERT_EQ(0, RunProgram(server, L"/RegServer"));
     EXPECT_TRUE(testing_support::KeyExists(HKEY_CLASSES_ROOT, cases[0].key)) << "after a second /RegServer";
+
+    // As Excel gives them: LibraryPath is Office's own LIBRARY folder, which the
+    // registration made as Office's installer does; UserLibraryPath the user's add-in folder,
+    // with its closing backslash.
+    wchar_t programFiles[MAX_PATH] = L"", appData[MAX_PATH] = L"";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData)));
+    const std::wstring library = std::wstring(programFiles) + L"\\Microsoft Office\\root\\Office16\\LIBRARY";
+    const DWORD attributes = GetFileAttributesW(library.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        << Narrow(library) << " not made";
+    Knobs knobs;
+    com_ptr<IDispatch> excel = CreateByProgId(L"Excel.Application", &hr);
+    ASSERT_TRUE(excel) << std::hex << hr;
+    const DWORD instance = ServerProcessId(excel.get());
+    Watch(instance);
+    EXPECT_EQ(Narrow(library), Narrow(Get(excel.get(), L"LibraryPath").text()));
+    EXPECT_EQ(Narrow(appData) + "\\Microsoft\\AddIns\\", Narrow(Get(excel.get(), L"UserLibraryPath").text()));
+    excel.reset();
+    EXPECT_TRUE(WaitForExit(instance, 10000)) << "the instance outlived its last release";
 }
 
 TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {

@@ -35,12 +35,6 @@ DWORD ReadNumber(HKEY key, const wchar_t* name, DWORD fallback) {
     return value;
 }
 
-std::wstring DefaultLibraryPath() {
-    wchar_t appData[MAX_PATH] = L"";
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return L"";
-    return std::wstring(appData) + L"\\Microsoft\\AddIns";
-}
-
 std::vector<std::wstring> SplitList(const std::wstring& text) {
     std::vector<std::wstring> items;
     size_t start = 0;
@@ -157,6 +151,22 @@ Instance& TheInstance() {
     return instance;
 }
 
+std::wstring DefaultLibraryPath() {
+    // Office's own add-in library, as a Click-to-Run Office 2016 or later installs it (in
+    // Program Files (x86) for a 32-bit Office on 64-bit Windows, as for a 32-bit program).
+    wchar_t programFiles[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles)))
+        return L"";
+    return std::wstring(programFiles) + L"\\Microsoft Office\\root\\Office16\\LIBRARY";
+}
+
+std::wstring UserLibraryPath() {
+    // Excel gives this one with its closing backslash.
+    wchar_t appData[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return L"";
+    return std::wstring(appData) + L"\\Microsoft\\AddIns\\";
+}
+
 void ReadKnobs() {
     Knobs& knobs = TheInstance().knobs;
     HKEY raw = nullptr;
@@ -168,6 +178,7 @@ void ReadKnobs() {
     knobs.failMembers = SplitList(k ? ReadText(k, kKnobFailMember, L"") : L"");
     knobs.installOpensWorkbook = (k ? ReadNumber(k, kKnobInstallOpensWorkbook, 1) : 1) != 0;
     knobs.idleSeconds = k ? ReadNumber(k, kKnobIdleSeconds, kDefaultIdleSeconds) : kDefaultIdleSeconds;
+    knobs.busyMs = k ? ReadNumber(k, kKnobBusyMs, 0) : 0;
     knobs.log = (k ? ReadNumber(k, kKnobLog, 0) : 0) != 0;
     knobs.logFile = k ? ReadText(k, kKnobLogFile, L"") : L"";
 }

@@ -19,6 +19,7 @@ struct Knobs {
     std::vector<std::wstring> failMembers;
     bool installOpensWorkbook = true;
     DWORD idleSeconds = 0;
+    DWORD busyMs = 0;
     bool log = false;
     std::wstring logFile;
 };
@@ -71,6 +72,11 @@ Instance& TheInstance();
 
 // Knobs and log
 void ReadKnobs();
+// Application.LibraryPath by default: Office's LIBRARY folder under Program Files, which the
+// registration makes, as Office's installer does; Application.UserLibraryPath: the user's
+// add-in folder under the roaming application data, with its closing backslash.
+std::wstring DefaultLibraryPath();
+std::wstring UserLibraryPath();
 bool MemberFails(const wchar_t* className, const wchar_t* member);
 void Log(const std::wstring& line);
 

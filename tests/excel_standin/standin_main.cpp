@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -183,6 +184,10 @@ bool ClassesRootShowsServer() {
 }
 
 int RegisterServer() {
+    // Office's installer makes its add-in library; Excel gives it as LibraryPath.
+    const std::wstring library = DefaultLibraryPath();
+    const int made = library.empty() ? ERROR_PATH_NOT_FOUND : SHCreateDirectoryExW(nullptr, library.c_str(), nullptr);
+    if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) return 1;
     if (!WriteClasses(HKEY_CURRENT_USER)) return 1;
     if (ClassesRootShowsServer()) return 0;
     // Wine keeps HKEY_CLASSES_ROOT to the machine's classes.
@@ -197,10 +202,44 @@ int UnregisterServer() {
 
 // Server -----------------------------------------------------------------------------------
 
+// Excel busy: while the BusyMs knob's time since the start runs, every incoming call is
+// turned away, as Excel's own message filter does.
+class BusyFilter : public IMessageFilter {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
+            *out = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO call) override {
+        // The calls on its objects (IDispatch); COM's own (the creation) go through.
+        if (!call || call->iid != IID_IDispatch) return SERVERCALL_ISHANDLED;
+        const DWORD busy = TheInstance().knobs.busyMs;
+        return busy == 0xFFFFFFFF || GetTickCount64() - started_ < busy ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
+    }
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+    void Start() { started_ = GetTickCount64(); }
+
+private:
+    ULONGLONG started_ = 0;
+};
+BusyFilter g_busyFilter;
+
 int RunServer(HINSTANCE module) {
     ferrolin::com_apartment apartment(COINIT_APARTMENTTHREADED);
     if (FAILED(apartment.result())) return 1;
     ReadKnobs();
+    if (TheInstance().knobs.busyMs) {
+        g_busyFilter.Start();
+        IMessageFilter* previous = nullptr;
+        CoRegisterMessageFilter(&g_busyFilter, &previous);
+    }
     Log(L"Start");
     g_lastCall = GetTickCount64();
     CreateMainWindow(module, MainWindowProc);

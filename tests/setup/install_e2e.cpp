@@ -365,14 +365,70 @@ std::string Utf16(const std::wstring& text) {
 }
 
 int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const std::wstring& script) {
-    // UTF-16 with its byte-order mark: the script keeps every character.
-    const std::string bytes = "\xFF\xFE" + Utf16(script);
+    // Wine's cscript runs only scripts in the ANSI code page (on a UTF-16 file it ends with 0,
+    // having run nothing), its VBScript has no ChrW, and it ends with 0 on a script it cannot
+    // parse too. So the file is ASCII: a string literal holding any other character is read
+    // at the start from a registry value (WScript.Shell's RegRead, not the library under
+    // test) into T(n); and success is told by a code of its own: "WScript.Quit 0" ends with
+    // kScriptSucceeded.
+    const std::wstring textsKey = L"Software\\FerrolinTests\\ScriptTexts";
+    RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
+    std::wstring body, literal;
+    std::vector<std::wstring> texts;
+    bool inLiteral = false;
+    for (size_t i = 0; i < script.size(); ++i) {
+        const wchar_t c = script[i];
+        if (!inLiteral) {
+            if (c == L'"') inLiteral = true, literal.clear();
+            else body += c;
+            continue;
+        }
+        if (c == L'"' && i + 1 < script.size() && script[i + 1] == L'"') {
+            literal += L'"';
+            ++i;
+        } else if (c == L'"') {
+            inLiteral = false;
+            if (std::all_of(literal.begin(), literal.end(), [](wchar_t l) { return l < 128; })) {
+                std::wstring quoted;
+                for (wchar_t l : literal) quoted += l == L'"' ? std::wstring(L"\"\"") : std::wstring(1, l);
+                body += L"\"" + quoted + L"\"";
+            } else {
+                body += L"T(" + std::to_wstring(texts.size()) + L")";
+                texts.push_back(literal);
+            }
+        } else {
+            literal += c;
+        }
+    }
+    std::wstring header;
+    if (!texts.empty()) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, textsKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return -1;
+        header = L"Dim T(" + std::to_wstring(texts.size()) + L")\r\nSet ScriptTexts = CreateObject(\"WScript.Shell\")\r\n";
+        for (size_t n = 0; n < texts.size(); ++n) {
+            const std::wstring name = std::to_wstring(n);
+            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(texts[n].c_str()),
+                           static_cast<DWORD>((texts[n].size() + 1) * sizeof(wchar_t)));
+            header += L"T(" + name + L") = ScriptTexts.RegRead(\"HKCU\\" + textsKey + L"\\" + name + L"\")\r\n";
+        }
+        RegCloseKey(key);
+    }
+    std::string text;
+    for (wchar_t c : header + body) text += static_cast<char>(c);
+    const std::string quitZero = "WScript.Quit 0\r";
+    for (size_t at = 0; (at = text.find(quitZero, at)) != std::string::npos; at += quitZero.size())
+        text.replace(at, quitZero.size() - 1, "WScript.Quit " + std::to_string(kScriptSucceeded));
     HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE) return -1;
     DWORD written = 0;
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(out);
-    return RunToEnd(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
+    const int code = RunToEnd(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
+    RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
+    if (code == kScriptSucceeded) return 0;
+    return code == 0 ? kScriptDidNotRun : code;
 }
 
 std::string Ansi(const std::wstring& text) {

@@ -91,7 +91,11 @@ struct StoredValue {
 };
 std::map<std::wstring, StoredValue> RecordValues();
 std::string Utf16(const std::wstring& text);  // UTF-16LE bytes
-// A VBScript client of the library run by the cscript of a system folder: its exit code.
+// A VBScript client run by the cscript of a system folder: its exit code, 0 when it ended
+// with "WScript.Quit 0" (each script ends so on success), kScriptDidNotRun when it ended
+// without reaching a WScript.Quit (not parsed, or stopped by an error).
+inline constexpr int kScriptSucceeded = 100;
+inline constexpr int kScriptDidNotRun = -2;
 int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const std::wstring& script);
 std::string Ansi(const std::wstring& text);
 std::string Describe(const std::map<std::wstring, StoredValue>& values);

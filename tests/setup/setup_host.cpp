@@ -12,8 +12,8 @@
 //   setup_host hold FILE                    holds FILE open without delete sharing until
 //                                           its window "setup_host hold" is closed
 //
-// Exit codes: kExitReturned when the operation returned, 0 when the program ended itself
-// (EndProgram), 2 for a bad command line.
+// Exit codes: kExitReturned when the operation returned, setup's own code when the program
+// ended itself (EndProgram: 0 after the final message), 2 for a bad command line.
 #include <windows.h>
 #include <shellapi.h>
 
