@@ -162,6 +162,7 @@ inline constexpr wchar_t kLabelCopying[] = L"Copying file of Installation.......
 inline constexpr wchar_t kLabelAddToExcel[] = L"Add to Microsoft Excel the Add-in ...";
 inline constexpr wchar_t kLabelDeleteFiles[] = L"Delete files copy.......";
 inline constexpr wchar_t kLabelFinished[] = L"Succesfully installation Ferrolin";
+inline constexpr wchar_t kLabelPreparing[] = L"Preparing the installation of Ferrolin 1.1 ...";
 
 // Setup: captions of the folder picker's controls
 inline constexpr wchar_t kLabelDrive[] = L"Drive :";

@@ -13,6 +13,7 @@
 #include "frmWizard1.h"
 #include "frmWizard2.h"
 #include "frmWizard4.h"
+#include "frmPreparing.h"
 #include "install_record.h"
 #include "names.h"
 #include "program.h"
@@ -32,6 +33,9 @@ bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 void Main() {
     prcInitControls();
+    // Something on screen at once: Excel's start-ups and the copies take seconds.
+    frmPreparing.Show();
+    frmPreparing.Refresh();
     // Before Excel is started: the refusal needs no Excel instance.
     prcCheckExcelBitness();
     prcWaitForExcelClosed();
@@ -118,6 +122,7 @@ void prcStartInstall() {
         if (!Skipped(components[i]) && !ComponentPresent(components[i])) prcCopyComponent(components[i].index);
     prcDetectInstallation();
     prcFillDefaultPath();
+    frmPreparing.Unload();
     frmWizard4.Show(true);
 }
 

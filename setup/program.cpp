@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "frmPreparing.h"
 #include "names.h"
 
 namespace ferrolin {
@@ -53,6 +54,8 @@ void EndProgram(SetupEnd how) {
 }
 
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title) {
+    // The preparing window stays until the first message or page.
+    if (frmPreparing.IsLoaded()) frmPreparing.Unload();
     return MessageBoxW(GetActiveWindow(), text.c_str(), title, buttonsAndIcon | MB_SETFOREGROUND);
 }
 

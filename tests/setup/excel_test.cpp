@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -344,9 +345,11 @@ TEST_F(ExcelIntegration, AddWithoutTheWorkbookStopsTheProgram) {
 
 TEST_F(ExcelIntegration, DefaultFolder) {
     testing_support::TempDir library(L"excel_library");
+    wchar_t programFiles[MAX_PATH] = L"";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
     struct Case {
         const char* name;
-        bool setLibraryPath;  // false: the stand-in's own default, never created
+        bool setLibraryPath;  // false: Excel's own, Office's LIBRARY folder its installer made
         std::wstring libraryPath;
         std::wstring expected;
     };
@@ -356,7 +359,8 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         {"library folder with trailing blanks", true, library.path() + L"  ", library.path()},
         {"library folder with leading blanks", true, L"  " + library.path(), L"C:\\Ferrolin"},
         {"library folder missing", true, L"C:\\No Such Folder\\AddIns", L"C:\\Ferrolin"},
-        {"default library folder, not created", false, L"", L"C:\\Ferrolin"},
+        {"Office's library folder", false, L"",
+         std::wstring(programFiles) + L"\\Microsoft Office\\root\\Office16\\LIBRARY"},
     };
     for (const Case& c : cases) {
         DeleteFileW(log_.c_str());

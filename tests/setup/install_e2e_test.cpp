@@ -345,7 +345,18 @@ std::string Install::registration_;
 // with the add-in, and the library answering a script client.
 TEST_F(Install, OrdinaryRoad) {
     SetupRun setup = StartSetup(DistFolder());
+    // At once a window of setup's says that the installation is being prepared (while
+    // Excel starts for the checks); it is gone when the terms page shows.
+    HWND preparing = nullptr;
+    for (DWORD waited = 0; !preparing && waited < kPageMs; waited += 20) {
+        for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
+            if (window.visible && window.caption == L"Ferrolin 1.1") preparing = window.hwnd;
+        if (!preparing) Sleep(20);
+    }
+    ASSERT_NE(preparing, nullptr) << "no window of setup's while it prepares";
+    EXPECT_EQ(N(uidriver::Text(ControlOf(preparing, ctl::Label1))), "Preparing the installation of Ferrolin 1.1 ...");
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
+    EXPECT_FALSE(IsWindow(preparing)) << "the preparing window stays beside the terms page";
     EXPECT_FALSE(uidriver::IsEnabled(ControlOf(terms, ctl::Command3))) << "terms page Back";
     // A second setup in this logon brings this one's page to the front and ends at once,
     // having done nothing (no Excel started: the count of instances below).
