@@ -102,6 +102,9 @@ inline constexpr wchar_t kMsgCloseExcel[] =
     L"open would take Ferrolin 1.1 off the list again.\r"
     L"Close every Excel window, then click Retry. Cancel ends the setup without changing anything.";
 
+// Setup: a call into Excel that got no answer in time (the failure's description)
+inline constexpr wchar_t kMsgExcelNotResponding[] = L"Microsoft Excel is not responding.";
+
 // Setup: window captions
 inline constexpr wchar_t kCaptionTerms[] = L"Wizard Install  - Step 2 of 4 ";
 inline constexpr wchar_t kCaptionDestination[] = L"Wizard Install  - Step 3 of 4";

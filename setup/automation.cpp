@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "names.h"
 #include "system_error.h"
 #include "vb_variant.h"
 
@@ -33,8 +34,59 @@ void PauseForBusyServer() {
     }
 }
 
+// Excel may also not answer at all (hung, or a dialog nobody sees while it is invisible).
+// COM waits for an answer in a message loop that asks the thread's message filter what to
+// do whenever a message arrives: this one cancels a call that has waited kAnswerMs. A
+// thread of its own posts a message to setup's thread every second, so that the question is
+// asked also when nothing else arrives. The cancelled call fails with RPC_E_CALL_CANCELED.
+constexpr DWORD kAnswerMs = 60000;
+
+class AnswerWatch : public IMessageFilter {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
+            *out = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    // Turned-away calls are made again by UntilTaken, not by COM.
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD waited, DWORD) override {
+        return waited >= kAnswerMs ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
+    }
+};
+
+DWORD WINAPI Heartbeat(void* thread) {
+    for (;;) {
+        Sleep(1000);
+        PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(thread)), WM_NULL, 0, 0);
+    }
+}
+
+// Registers the watch on the calling thread (setup's one thread) before its first call.
+void WatchForAnswers() {
+    static AnswerWatch watch;
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    IMessageFilter* previous = nullptr;
+    CoRegisterMessageFilter(&watch, &previous);
+    const DWORD self = GetCurrentThreadId();
+    if (HANDLE thread = CreateThread(nullptr, 0, Heartbeat, reinterpret_cast<void*>(static_cast<ULONG_PTR>(self)),
+                                     0, nullptr))
+        CloseHandle(thread);
+}
+
 template <class Call>
 HRESULT UntilTaken(Call call) {
+    WatchForAnswers();
     const ULONGLONG deadline = GetTickCount64() + kBusyRetryMs;
     for (;;) {
         const HRESULT hr = call();
@@ -86,6 +138,7 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
         return {number, text};
     }
     switch (hr) {
+    case RPC_E_CALL_CANCELED: return {static_cast<long>(hr), kMsgExcelNotResponding};
     case DISP_E_MEMBERNOTFOUND:
     case DISP_E_UNKNOWNNAME: return NoSuchMember();
     case DISP_E_BADPARAMCOUNT: return {450, L"Wrong number of arguments or invalid property assignment"};

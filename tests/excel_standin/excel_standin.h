@@ -107,6 +107,9 @@
 //                                    by ";": "Class.Member" ("AddIns.Add", "Workbooks.Add") or a
 //                                    bare member name ("Installed") for every class; default
 //                                    members count as Item/Value/Name
+//   SlowMember            REG_SZ     members (as FailMember) that answer only after SlowMs, as
+//                                    a hung Excel: the instance does nothing else meanwhile
+//   SlowMs                REG_DWORD  default 0
 //   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True marks the add-in
 //                                    installed without opening its workbook
 //   IdleSeconds           REG_DWORD  default 60
@@ -173,6 +176,8 @@ inline constexpr wchar_t kKnobFailMember[] = L"FailMember";
 inline constexpr wchar_t kKnobInstallOpensWorkbook[] = L"InstallOpensWorkbook";
 inline constexpr wchar_t kKnobIdleSeconds[] = L"IdleSeconds";
 inline constexpr wchar_t kKnobBusyMs[] = L"BusyMs";
+inline constexpr wchar_t kKnobSlowMember[] = L"SlowMember";
+inline constexpr wchar_t kKnobSlowMs[] = L"SlowMs";
 inline constexpr wchar_t kKnobLog[] = L"Log";
 inline constexpr wchar_t kKnobLogFile[] = L"LogFile";
 inline constexpr wchar_t kDefaultVersion[] = L"16.0";

@@ -219,6 +219,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         Args args(*params, put);
         line += put ? args.describe() + L"=" + DescribeValue(args.value()) : args.describe();
         if (!Alive()) throw ExcelError{0, L"The object invoked has disconnected from its clients.", RPC_E_DISCONNECTED};
+        AnswerSlowly(className_, member->name);
         if (MemberFails(className_, member->name)) {
             if (put) ThrowUnableTo(L"set", member->name, className_);
             if (member->kinds & kMethod) ThrowMethodFailed(member->name, className_);

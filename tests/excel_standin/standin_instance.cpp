@@ -179,8 +179,19 @@ void ReadKnobs() {
     knobs.installOpensWorkbook = (k ? ReadNumber(k, kKnobInstallOpensWorkbook, 1) : 1) != 0;
     knobs.idleSeconds = k ? ReadNumber(k, kKnobIdleSeconds, kDefaultIdleSeconds) : kDefaultIdleSeconds;
     knobs.busyMs = k ? ReadNumber(k, kKnobBusyMs, 0) : 0;
+    knobs.slowMembers = SplitList(k ? ReadText(k, kKnobSlowMember, L"") : L"");
+    knobs.slowMs = k ? ReadNumber(k, kKnobSlowMs, 0) : 0;
     knobs.log = (k ? ReadNumber(k, kKnobLog, 0) : 0) != 0;
     knobs.logFile = k ? ReadText(k, kKnobLogFile, L"") : L"";
+}
+
+void AnswerSlowly(const wchar_t* className, const wchar_t* member) {
+    const std::wstring qualified = std::wstring(className) + L"." + member;
+    for (const std::wstring& slow : TheInstance().knobs.slowMembers)
+        if (SameText(slow, qualified) || SameText(slow, member)) {
+            Sleep(TheInstance().knobs.slowMs);
+            return;
+        }
 }
 
 bool MemberFails(const wchar_t* className, const wchar_t* member) {

@@ -20,6 +20,8 @@ struct Knobs {
     bool installOpensWorkbook = true;
     DWORD idleSeconds = 0;
     DWORD busyMs = 0;
+    std::vector<std::wstring> slowMembers;
+    DWORD slowMs = 0;
     bool log = false;
     std::wstring logFile;
 };
@@ -78,6 +80,8 @@ void ReadKnobs();
 std::wstring DefaultLibraryPath();
 std::wstring UserLibraryPath();
 bool MemberFails(const wchar_t* className, const wchar_t* member);
+// Blocks for the SlowMs knob when the member is one of the SlowMember knob.
+void AnswerSlowly(const wchar_t* className, const wchar_t* member);
 void Log(const std::wstring& line);
 
 // Lifetime (standin_main.cpp)

@@ -52,7 +52,7 @@ ferrolin_add_gtest(install_e2e_test
   SOURCES install_e2e_test.cpp
   LIBS install_e2e
   LOCKS install_record excel system_folder
-  TIMEOUT 180)
+  TIMEOUT 300)
 # The same roads where the ANSI code page is a double-byte one (Japanese, 932), as Wine
 # takes it from the locale.
 if(TARGET install_e2e_test AND CMAKE_CROSSCOMPILING)

@@ -570,7 +570,8 @@ TEST_F(Install, ExcelVersionCheck) {
 
 // Without Excel the version check cannot run: a clear message, and nothing is copied.
 // An Excel busy for good (turning every call away) fails the version check after setup
-// waited a minute for it, with the same message.
+// waited a minute for it, with the same message; so does an Excel that does not answer,
+// and the message says so.
 TEST_F(Install, ExcelNotAvailable) {
     {
         SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0xFFFFFFFF});
@@ -584,6 +585,22 @@ TEST_F(Install, ExcelNotAvailable) {
                   "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r")
             << N(message.text);
         EXPECT_GE(waited, 55000u) << "setup did not wait for the busy Excel";
+        uidriver::PressButton(message.hwnd, IDOK);
+        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 5u);
+        std::string which;
+        EXPECT_TRUE(NoComponentDeployed(&which)) << which << " copied";
+        CloseExcelWindows();
+        ResetStandIn(library_, log_);
+    }
+    {
+        SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Version");
+        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{64000});
+        SetupRun setup = StartSetup(DistFolder());
+        const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
+        EXPECT_EQ(N(message.text),
+                  "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
+                  "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r"
+                  "Microsoft Excel is not responding.");
         uidriver::PressButton(message.hwnd, IDOK);
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 5u);
         std::string which;
