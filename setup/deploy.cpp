@@ -165,11 +165,7 @@ void prcCopyComponent(short componentIndex) {
 }
 
 void prcCopyUninstallers() {
-    // The folder as many characters as the platform reports.
-    wchar_t buffer[kSystemDirBuffer + 1] = {};
-    UINT length = GetSystemDirectoryW(buffer, kSystemDirBuffer);
-    if (length > kSystemDirBuffer) length = 0;
-    const std::wstring systemFolder(buffer, length);
+    const std::wstring systemFolder = GetSystemDir();
     FailuresRecorded failures;
     for (const wchar_t* uninstaller : {kUninstaller10, kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + kProgramExt;
