@@ -95,8 +95,10 @@ bool CreateRegistryKey(long hKey, const std::wstring& keyName) {
     return disposition == REG_OPENED_EXISTING_KEY;
 }
 
-void DeleteRegistryKey(long hKey, const std::wstring& keyName) {
-    RegDeleteKeyW(RootKey(hKey), keyName.c_str());
+void DeleteRegistryKey(long hKey, const std::wstring& keyName) { DeleteRegistryKeyStatus(hKey, keyName); }
+
+long DeleteRegistryKeyStatus(long hKey, const std::wstring& keyName) {
+    return RegDeleteKeyW(RootKey(hKey), keyName.c_str());
 }
 
 unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName,

@@ -27,7 +27,11 @@ extern const wchar_t* const kCreateKeyFailureText;
 
 // True when the key already existed, False when it was created. Raises 1001 on failure.
 bool CreateRegistryKey(long hKey, const std::wstring& keyName);
+// Deletes a key without subkeys; says nothing of the outcome (the library's member).
 void DeleteRegistryKey(long hKey, const std::wstring& keyName);
+// The same deletion, with the platform's result code (ERROR_SUCCESS, ERROR_FILE_NOT_FOUND
+// for a missing key, ERROR_ACCESS_DENIED for one with subkeys or without the right).
+long DeleteRegistryKeyStatus(long hKey, const std::wstring& keyName);
 // The value, or defaultValue (nullptr: the empty text) when it cannot be read.
 // Raises 1001 for a kind other than 1, 3 or 4 once the key is open.
 unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName,

@@ -234,7 +234,14 @@ void prcNewFolder(const std::wstring& parentFolder) {
 
 void prcResetRecord() {
     FailuresRecorded failures;
-    failures.Run([] { DeleteRegistryKey(kHkeyCurrentUser, kRecordKey); });
+    // A record that stays (a key of its own inside it, no right to delete it) would keep
+    // the earlier installation's values beside the new ones: that stops setup. One that is
+    // not there is reset already.
+    failures.Run([] {
+        const long status = DeleteRegistryKeyStatus(kHkeyCurrentUser, kRecordKey);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) throw Win32Error(static_cast<DWORD>(status));
+    });
+    // The parent stays while it holds other keys, as it should.
     failures.Run([] { DeleteRegistryKey(kHkeyCurrentUser, kRecordParentKey); });
     if (failures.Pending()) {
         MsgBox(kMsgCantRegisterInfo, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);

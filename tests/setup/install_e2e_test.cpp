@@ -779,6 +779,30 @@ TEST_F(Install, AddinFileMissing) {
         EXPECT_TRUE(Exists(Workbook(library_)));
         EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
     }
+    // A record that cannot be reset (it holds a key of its own) stops setup after the copy,
+    // with the earlier record as it was.
+    {
+        CloseExcelWindows();  // the one the road before left open
+        ClearRecord();
+        WriteRecord(Join(scratch_, L"EARLIER"), true);
+        HKEY inner = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ferrolin::kRecordKey) + L"\\Held").c_str(), 0,
+                                  nullptr, 0, KEY_SET_VALUE, nullptr, &inner, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(inner);
+        const auto before = RecordValues();
+        HWND terms = nullptr;
+        SetupRun setup = StartToTerms(DistFolder(), &terms);
+        AgreeAndNext(terms);
+        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Command2));
+        const uidriver::MessageBoxInfo failure = WaitMessage(setup, L"Orvicta");
+        EXPECT_EQ(N(failure.text), "Can't register information in SO");
+        EXPECT_EQ(failure.icon, uidriver::IconKind::Warning);
+        uidriver::PressButton(failure.hwnd, IDOK);
+        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 9u) << "exit code of a record not reset";
+        EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
+        RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordKey);
+    }
 }
 
 // The earlier workbook in the recorded folder held open (as a running Excel holds an
