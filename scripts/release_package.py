@@ -134,8 +134,9 @@ def why_not_shippable(name, path, digests):
 
 
 def file_bits(path):
+    # The header may lie anywhere the DOS header points: the whole file, as the check reads it.
     with open(path, "rb") as f:
-        return pe_bits(f.read(4096))
+        return pe_bits(f.read())
 
 
 def check_bitness(manifests, found):
