@@ -1,10 +1,14 @@
-# What a release's distribution folder holds, for scripts/release.sh: the files this tree
-# builds and the names of the files the vendor supplies, as setup reads them beside itself.
-# The names come from registry/names.h, their one home.
-file(READ ${PROJECT_SOURCE_DIR}/registry/names.h ferrolin_names)
+# What a distribution folder holds, for scripts/release.sh and for the tests' folder: the
+# files this tree builds and the names of the files the vendor supplies, as setup reads them
+# beside itself. The names come from base/names.h, their one home.
+#
+# The list is release-files.txt in the build tree; a multi-configuration generator (Visual
+# Studio, Ninja Multi-Config) writes one per configuration, <build>/<Config>/release-files.txt,
+# and that folder is the tree to name to scripts/release_package.py.
+file(READ ${PROJECT_SOURCE_DIR}/base/names.h ferrolin_names)
 function(ferrolin_name_of constant out)
   if(NOT ferrolin_names MATCHES "${constant}\\[\\] = L\"([^\"]+)\"")
-    message(FATAL_ERROR "registry/names.h has no ${constant}")
+    message(FATAL_ERROR "base/names.h has no ${constant}")
   endif()
   set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
 endfunction()
@@ -47,4 +51,10 @@ foreach(constant kUninstaller10 kUninstaller11)
   ferrolin_name_of(${constant} name)
   string(APPEND release_lines "built\t${name}.exe\t$<TARGET_FILE:${name}>\n")
 endforeach()
-file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/release-files.txt CONTENT "${release_lines}")
+get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(multi_config)
+  set(FERROLIN_RELEASE_LIST_DIR ${CMAKE_BINARY_DIR}/$<CONFIG>)
+else()
+  set(FERROLIN_RELEASE_LIST_DIR ${CMAKE_BINARY_DIR})
+endif()
+file(GENERATE OUTPUT ${FERROLIN_RELEASE_LIST_DIR}/release-files.txt CONTENT "${release_lines}")

@@ -6,12 +6,12 @@
 #include <cwchar>
 #include <utility>
 
-#include "ansi.h"
 #include "com_error.h"
 #include "handles.h"
 #include "install_record.h"
 #include "names.h"
 #include "registry_layer.h"
+#include "vb_text.h"
 #include "vb_variant.h"
 
 namespace ferrolin::library {

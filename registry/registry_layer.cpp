@@ -18,9 +18,7 @@ constexpr DWORD kEnumBuffer = 260;
 constexpr DWORD kEnumLimit = 999999;
 
 unique_hkey OpenKey(long hKey, const std::wstring& keyName, REGSAM access) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(RootKey(hKey), keyName.c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
-    return unique_hkey(key);
+    return open_key(RootKey(hKey), keyName.c_str(), access);
 }
 
 bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }

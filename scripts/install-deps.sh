@@ -24,13 +24,32 @@ for p in "${packages[@]}"; do
 done
 
 export DEBIAN_FRONTEND=noninteractive
+# A mirror in the middle of a sync serves index files that fail their checks ("File has
+# unexpected size"); the next try a little later usually finds it whole.
+apt_update() {
+  local try
+  for try in 1 2 3 4; do
+    if $SUDO apt-get update -q; then return 0; fi
+    [ "$try" = 4 ] || { echo "apt-get update failed (try $try of 4); again in $((try * 20)) s" >&2; sleep $((try * 20)); }
+  done
+  # One suite's index still failing (often the security suite of one architecture) leaves
+  # the others usable: the installation below says whether what it needs is there.
+  echo "apt-get update failed 4 times; going on with the package lists apt could read" >&2
+}
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt_update
+  if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    # Wine's 32-bit half must match the native libraries' versions exactly. Where one
+    # architecture's index of the security suite could not be read, the native half would
+    # take updates the 32-bit half cannot follow: take the release's own versions instead.
+    . /etc/os-release
+    echo "Installing again with the versions of ${VERSION_CODENAME} itself" >&2
+    $SUDO apt-get install -y -q --no-install-recommends -t "$VERSION_CODENAME" "${missing[@]}"
+  fi
 fi
 
 # A Japanese locale: Wine takes the ANSI code page from it (932, a double-byte one), and the
@@ -61,7 +80,7 @@ if [ "$emulate" = always ] || { [ "$emulate" = 1 ] && needs_emulation; }; then
     echo "Adding ${backports} to apt's sources"
     printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
       "$backports" | $SUDO tee /etc/apt/sources.list.d/ferrolin-backports.sources >/dev/null
-    $SUDO apt-get update -q
+    apt_update
   fi
   want=$(apt-cache -t "$backports" policy qemu-user-static | awk '/Candidate:/ {print $2}')
   have=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)

@@ -37,10 +37,8 @@ bool ReadAt(HANDLE file, LONG offset, void* data, DWORD size) {
 // The default value of Excel's server key in one view of the registry, environment
 // variables expanded; empty when there is none.
 std::wstring ServerCommand(REGSAM view) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kExcelServerKey, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
-        return L"";
-    unique_hkey key(opened);
+    const unique_hkey key = open_key(HKEY_CLASSES_ROOT, kExcelServerKey, KEY_QUERY_VALUE | view);
+    if (!key) return L"";
     DWORD size = 0;
     if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
         return L"";

@@ -4,12 +4,11 @@
 
 #include <iterator>
 
-#include "ansi.h"
 #include "bitness.h"
 #include "excel.h"
 #include "file_system.h"
-#include "handles.h"
 #include "frmWizard1.h"
+#include "handles.h"
 #include "input_box.h"
 #include "install_record.h"
 #include "names.h"
@@ -17,6 +16,7 @@
 #include "registry_layer.h"
 #include "run_state.h"
 #include "system_error.h"
+#include "vb_text.h"
 
 namespace ferrolin {
 
@@ -96,9 +96,14 @@ bool ComponentFolderOf(const std::wstring& file, std::wstring* folder) {
 #endif
 }
 
+namespace {
+
+// A row left out on this Windows: one for 32-bit Excel without a 32-bit system folder.
 bool Skipped(const SystemComponent& component) {
     return component.for32BitExcelOnly && GetSystemWow64Dir().empty();
 }
+
+}  // namespace
 
 bool ComponentPresent(const SystemComponent& component) {
     std::wstring folder;
@@ -138,7 +143,8 @@ void prcCopyComponent(short componentIndex) {
         if (component.index == componentIndex) row = &component;
     if (!row) return;
 
-    // Without a 32-bit system folder there is no 32-bit Excel to serve.
+    // Without a 32-bit system folder there is no 32-bit Excel to serve: nothing to copy,
+    // nothing to report.
     if (Skipped(*row)) return;
     const std::wstring source = SourceFile(row->sourceName);
     // A file that is no program of a known kind cannot be placed: a failed copy of its row.

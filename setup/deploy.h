@@ -47,9 +47,6 @@ const SystemComponent* SystemComponents(size_t* count);
 // System32 for a 64-bit one, as its PE header says; for the 32-bit setup its one system
 // folder (WoW64 takes it to SysWOW64). False when the header cannot be read.
 bool ComponentFolderOf(const std::wstring& file, std::wstring* folder);
-// True when the row is to be left out on this Windows (a 32-bit Excel row without a 32-bit
-// system folder).
-bool Skipped(const SystemComponent& component);
 // True when the row's system folder already holds its file. The folder follows the file
 // beside setup; one whose header cannot be read has no folder to be present in, and its
 // row is deployed, which reports it as a failed copy.

@@ -1,6 +1,5 @@
 #include "excel.h"
 
-#include "ansi.h"
 #include "automation.h"
 #include "file_system.h"
 #include "frmEnd.h"
@@ -8,6 +7,7 @@
 #include "install_record.h"
 #include "names.h"
 #include "program.h"
+#include "vb_text.h"
 #include "vb_variant.h"
 
 namespace ferrolin {

@@ -1,6 +1,8 @@
 #include "form.h"
 
+#include "dpi.h"
 #include "names.h"
+#include "optional_export.h"
 
 #include "program.h"
 #include "resource.h"
@@ -9,35 +11,11 @@ namespace ferrolin {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
-
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-
-// The per-window DPI functions exist from Windows 10 1607 on; older systems have one DPI.
-template <class Fn>
-Fn User32Function(const char* name) {
-    FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
-}
-
-UINT SystemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-UINT WindowDpi(HWND hwnd) {
-    static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-    if (getDpiForWindow) {
-        if (UINT dpi = getDpiForWindow(hwnd)) return dpi;
-    }
-    return SystemDpi();
-}
-
+// The window's frame at its own DPI, from Windows 10 1607 on; at the system's before.
 void AdjustForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
-    static const auto adjust = User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust =
+        OptionalExport<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
     if (adjust && adjust(rect, style, FALSE, exStyle, dpi)) return;
     AdjustWindowRectEx(rect, style, FALSE, exStyle);
 }
@@ -127,7 +105,7 @@ void Form::Show(bool modal) {
         // The focus starts on the first control of the tab order (the order of the layout).
         HWND focus = GetFocus();
         if (!focus || GetAncestor(focus, GA_ROOT) != window) {
-            if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
+            if (HWND first = FirstTabStop()) SetFocus(first);
         }
     }
     if (!modal) return;
@@ -236,10 +214,10 @@ void Form::Escape() {}
 
 bool Form::KeyDown(UINT key) {
     HWND focus = GetFocus();
-    wchar_t className[16] = {};
-    if (focus) GetClassNameW(focus, className, 16);
+    const ControlInfo* control = focus ? FindByWindow(focus) : nullptr;
+    const ControlKind kind = control ? control->kind : ControlKind::Label;
     // An open drop-down list takes Esc and Enter for itself: they close the list.
-    if ((key == VK_ESCAPE || key == VK_RETURN) && lstrcmpiW(className, L"COMBOBOX") == 0 &&
+    if ((key == VK_ESCAPE || key == VK_RETURN) && kind == ControlKind::DropDownList &&
         SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0))
         return false;
     if (key == VK_ESCAPE) {
@@ -257,78 +235,95 @@ bool Form::KeyDown(UINT key) {
         }
         return true;
     }
-    if (key != VK_RETURN) return false;
-    const ControlInfo* control = focus ? FindByWindow(focus) : nullptr;
-    if (!control) return false;
+    if (key != VK_RETURN || !control) return false;
     const int id = control->id;
-    if (lstrcmpiW(className, L"LISTBOX") == 0) {
+    if (kind == ControlKind::List) {
         // Enter opens the selected item, as a double-click does.
         RunProcedure([&] { Notify(id, LBN_DBLCLK); });
         return true;
     }
-    const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
-    if (lstrcmpiW(className, L"BUTTON") != 0 || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) return false;
+    if (kind != ControlKind::PushButton) return false;
     if (!IsWindowEnabled(focus)) return true;
     RunProcedure([&] { Notify(id, BN_CLICKED); });
     return true;
 }
 
-HWND Form::AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
-                      DWORD exStyle, TwipsRect place, FontStyle font) {
-    HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_CLIPSIBLINGS | style,
+namespace {
+
+const wchar_t* WindowClassOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::Frame: return L"BUTTON";
+    case ControlKind::TextBox: return L"EDIT";
+    case ControlKind::List: return L"LISTBOX";
+    case ControlKind::DropDownList: return L"COMBOBOX";
+    case ControlKind::Label:
+    case ControlKind::Picture:
+    case ControlKind::Icon:
+    case ControlKind::Line: break;
+    }
+    return L"STATIC";
+}
+
+}  // namespace
+
+HWND Form::AddControl(int id, ControlKind kind, const wchar_t* text, DWORD style, DWORD exStyle,
+                      TwipsRect place, FontStyle font) {
+    HWND control = CreateWindowExW(exStyle, WindowClassOf(kind), text, WS_CHILD | WS_CLIPSIBLINGS | style,
                                    ToPixels(place.left), ToPixels(place.top),
                                    ToPixels(place.width), ToPixels(place.height), hwnd_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    GetModuleHandleW(nullptr), nullptr);
     const int fontIndex = FontIndex(font);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[fontIndex].font), FALSE);
-    controls_.push_back({id, control, place, fontIndex, CLR_INVALID, false, false});
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[fontIndex].font.get()), FALSE);
+    controls_.push_back({id, control, kind, place, fontIndex, CLR_INVALID, false, false});
     return control;
 }
 
 void Form::AddButton(int id, const wchar_t* caption, TwipsRect place, bool enabled) {
-    HWND button = AddControl(id, L"BUTTON", caption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
+    HWND button = AddControl(id, ControlKind::PushButton, caption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
                              place, {});
     EnableWindow(button, enabled ? TRUE : FALSE);
 }
 
 void Form::AddLabel(int id, const wchar_t* caption, TwipsRect place, bool visible, FontStyle font,
                     COLORREF color) {
-    AddControl(id, L"STATIC", caption, (visible ? WS_VISIBLE : 0) | SS_LEFT | SS_NOPREFIX, 0,
+    AddControl(id, ControlKind::Label, caption, (visible ? WS_VISIBLE : 0) | SS_LEFT | SS_NOPREFIX, 0,
                place, font);
     controls_.back().color = color;
 }
 
 void Form::AddCheckBox(int id, const wchar_t* caption, TwipsRect place, FontStyle font) {
-    AddControl(id, L"BUTTON", caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, place, font);
+    AddControl(id, ControlKind::CheckBox, caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, place, font);
 }
 
 void Form::AddTextBox(int id, const wchar_t* text, TwipsRect place, bool multiLine) {
     const DWORD style = multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL
                                   : ES_AUTOHSCROLL;
-    AddControl(id, L"EDIT", text, WS_VISIBLE | WS_TABSTOP | style, WS_EX_CLIENTEDGE, place, {});
+    AddControl(id, ControlKind::TextBox, text, WS_VISIBLE | WS_TABSTOP | style, WS_EX_CLIENTEDGE, place, {});
     controls_.back().whiteBackground = true;
 }
 
 void Form::AddPicture(int id, int bitmapId, TwipsRect place, bool clickable) {
-    HWND picture = AddControl(id, L"STATIC", nullptr,
+    HWND picture = AddControl(id, ControlKind::Picture, nullptr,
                               WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL | (clickable ? SS_NOTIFY : 0),
                               0, place, {});
     // The bitmap control keeps the size the form gave it.
     SetWindowPos(picture, nullptr, 0, 0, ToPixels(place.width), ToPixels(place.height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     controls_.back().clickable = clickable;
-    auto bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
-                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    unique_hbitmap bitmap(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
+                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bitmap) return;
-    bitmaps_.push_back(bitmap);
-    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
+    bitmaps_.push_back(std::move(bitmap));
     SetWindowPos(picture, nullptr, 0, 0, ToPixels(place.width), ToPixels(place.height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form::AddIcon(int id, int iconId, TwipsRect place) {
-    HWND image = AddControl(id, L"STATIC", nullptr, WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0, place, {});
+    HWND image = AddControl(id, ControlKind::Icon, nullptr, WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0, place, {});
     auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId),
                                               IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     if (icon) SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
@@ -340,12 +335,12 @@ void Form::UseWindowColours(int id) {
 }
 
 void Form::AddFrame(int id, const wchar_t* caption, TwipsRect place) {
-    HWND frame = AddControl(id, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, 0, place, {});
+    HWND frame = AddControl(id, ControlKind::Frame, caption, WS_VISIBLE | BS_GROUPBOX, 0, place, {});
     SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form::AddLine(int id, TwipsRect place) {
-    AddControl(id, L"STATIC", nullptr, WS_VISIBLE | SS_ETCHEDHORZ, 0, place, {});
+    AddControl(id, ControlKind::Line, nullptr, WS_VISIBLE | SS_ETCHEDHORZ, 0, place, {});
 }
 
 const Form::ControlInfo* Form::Find(int id) const {
@@ -371,7 +366,7 @@ int Form::FontIndex(FontStyle style) {
     return static_cast<int>(fonts_.size() - 1);
 }
 
-HFONT Form::MakeFont(const FontStyle& style) const {
+unique_hfont Form::MakeFont(const FontStyle& style) const {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -386,12 +381,12 @@ HFONT Form::MakeFont(const FontStyle& style) const {
     font.lfWidth = 0;
     if (style.face) lstrcpynW(font.lfFaceName, style.face, LF_FACESIZE);
     if (style.bold) font.lfWeight = FW_BOLD;
-    return CreateFontIndirectW(&font);
+    return unique_hfont(CreateFontIndirectW(&font));
 }
 
-int Form::ToPixels(int twips) const {
-    return MulDiv(twips, static_cast<int>(dpi_), kTwipsPerInch);
-}
+int Form::ToPixels(int twips) const { return TwipsToPixels(twips, dpi_); }
+
+HWND Form::FirstTabStop() const { return GetNextDlgTabItem(hwnd_, nullptr, FALSE); }
 
 // Sizes the window so that its client area is the form's size at its DPI; centred on its
 // monitor at creation, kept in place on a DPI change.
@@ -417,16 +412,17 @@ void Form::FitWindow(const RECT* suggested) {
 
 // Places every control and renews the fonts at the current DPI.
 void Form::LayOut() {
+    // The old fonts are kept until no control uses them.
+    std::vector<unique_hfont> oldFonts;
     for (FontInfo& font : fonts_) {
-        HFONT old = font.font;
+        oldFonts.push_back(std::move(font.font));
         font.font = MakeFont(font.style);
-        if (old) DeleteObject(old);
     }
     for (const ControlInfo& control : controls_) {
         SetWindowPos(control.hwnd, nullptr, ToPixels(control.place.left), ToPixels(control.place.top),
                      ToPixels(control.place.width), ToPixels(control.place.height),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[control.font].font), TRUE);
+        SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[control.font].font.get()), TRUE);
     }
 }
 
@@ -434,10 +430,7 @@ void Form::LayOut() {
 void Form::Destroyed() {
     hwnd_ = nullptr;
     controls_.clear();
-    for (FontInfo& font : fonts_)
-        if (font.font) DeleteObject(font.font);
     fonts_.clear();
-    for (HBITMAP bitmap : bitmaps_) DeleteObject(bitmap);
     bitmaps_.clear();
 }
 
@@ -446,7 +439,7 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    Form* form = FormOf(hwnd);
     if (!form || form->hwnd_ != hwnd) return DefWindowProcW(hwnd, message, wParam, lParam);
     return form->HandleMessage(message, wParam, lParam);
 }
@@ -464,7 +457,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             HWND target = lastFocus_ && IsChild(window, lastFocus_) && IsWindowEnabled(lastFocus_) &&
                                   IsWindowVisible(lastFocus_)
                               ? lastFocus_
-                              : GetNextDlgTabItem(window, nullptr, FALSE);
+                              : FirstTabStop();
             SetFocus(target ? target : window);
             return 0;
         }

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "handles.h"
+
 namespace ferrolin {
 
 // VB's vbNormal and vbMinimized.
@@ -28,6 +30,9 @@ struct TwipsRect {
     int width;
     int height;
 };
+
+// What a control is, recorded when the form creates it; the keyboard handling goes by it.
+enum class ControlKind { PushButton, CheckBox, Label, TextBox, List, DropDownList, Picture, Icon, Frame, Line };
 
 // A control's font: face name, size in points, weight. A null face is the system's
 // message font at its own size.
@@ -100,9 +105,9 @@ protected:
     // A frame is drawn below the controls placed inside it.
     void AddFrame(int id, const wchar_t* caption, TwipsRect place);
     void AddLine(int id, TwipsRect place);
-    // Any other control: a window class, its text, styles, place and font.
-    HWND AddControl(int id, const wchar_t* className, const wchar_t* text, DWORD style,
-                    DWORD exStyle, TwipsRect place, FontStyle font);
+    // Any control, of its kind's window class, with the styles the builder chooses.
+    HWND AddControl(int id, ControlKind kind, const wchar_t* text, DWORD style, DWORD exStyle,
+                    TwipsRect place, FontStyle font);
     // The control is drawn in the system's window background and window text colours.
     void UseWindowColours(int id);
 
@@ -110,6 +115,7 @@ private:
     struct ControlInfo {
         int id;
         HWND hwnd;
+        ControlKind kind;
         TwipsRect place;
         int font;  // index into fonts_
         COLORREF color;
@@ -118,7 +124,7 @@ private:
     };
     struct FontInfo {
         FontStyle style;
-        HFONT font;
+        unique_hfont font;
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -126,8 +132,9 @@ private:
     const ControlInfo* Find(int id) const;
     const ControlInfo* FindByWindow(HWND hwnd) const;
     int FontIndex(FontStyle style);
-    HFONT MakeFont(const FontStyle& style) const;
+    unique_hfont MakeFont(const FontStyle& style) const;
     int ToPixels(int twips) const;
+    HWND FirstTabStop() const;
     void FitWindow(const RECT* suggested);
     void LayOut();
     void Destroyed();
@@ -142,7 +149,7 @@ private:
     FormWindowState hiddenState_ = FormWindowState::Normal;
     std::vector<ControlInfo> controls_;
     std::vector<FontInfo> fonts_;
-    std::vector<HBITMAP> bitmaps_;
+    std::vector<unique_hbitmap> bitmaps_;
 };
 
 }  // namespace ferrolin

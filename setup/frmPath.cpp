@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "ansi.h"
 #include "controls.h"
 #include "deploy.h"
 #include "file_system.h"
-#include "handles.h"
 #include "frmWizard1.h"
+#include "handles.h"
 #include "names.h"
 #include "program.h"
 #include "run_state.h"
 #include "system_error.h"
+#include "vb_text.h"
 
 namespace ferrolin {
 
@@ -114,15 +114,15 @@ void FrmPath::CreateControls() {
     dirPath_.clear();
     folderPaths_.clear();
     AddLabel(ctl::Label1, kLabelDrive, {120, 165, 720, 285});
-    AddControl(ctl::Drive1, L"COMBOBOX", nullptr,
+    AddControl(ctl::Drive1, ControlKind::DropDownList, nullptr,
                WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, {840, 120, 2880, 2400}, {});
-    AddControl(ctl::Dir1, L"LISTBOX", nullptr,
+    AddControl(ctl::Dir1, ControlKind::List, nullptr,
                WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                WS_EX_CLIENTEDGE, {120, 600, 3600, 2520}, {});
     AddButton(ctl::Command3, kCaptionNewFolderButton, {3960, 600, 1680, 375});
     AddButton(ctl::Command2, kCaptionOk, {3960, 1080, 1680, 375});
     AddButton(ctl::Command1, kCaptionCancel, {3960, 1560, 1680, 375});
-    AddControl(ctl::lblPath, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
+    AddControl(ctl::lblPath, ControlKind::Label, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                0, {240, 3540, 5295, 645}, {L"Arial", 9, false});
     UseWindowColours(ctl::lblPath);
     AddFrame(ctl::Frame1, kCaptionPathFrame, {120, 3240, 5535, 1125});

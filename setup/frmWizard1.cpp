@@ -1,6 +1,5 @@
 #include "frmWizard1.h"
 
-#include "ansi.h"
 #include "controls.h"
 #include "deploy.h"
 #include "frmPath.h"
@@ -10,6 +9,7 @@
 #include "names.h"
 #include "resource.h"
 #include "run_state.h"
+#include "vb_text.h"
 
 namespace ferrolin {
 

@@ -3,21 +3,21 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "ansi.h"
 #include "automation.h"
 #include "bitness.h"
 #include "controls.h"
 #include "deploy.h"
 #include "excel.h"
 #include "file_system.h"
+#include "frmPreparing.h"
 #include "frmWizard1.h"
 #include "frmWizard2.h"
 #include "frmWizard4.h"
-#include "frmPreparing.h"
 #include "install_record.h"
 #include "names.h"
 #include "program.h"
 #include "run_state.h"
+#include "vb_text.h"
 #include "vb_variant.h"
 
 namespace ferrolin {
@@ -119,7 +119,7 @@ void prcStartInstall() {
     size_t count = 0;
     const SystemComponent* components = SystemComponents(&count);
     for (size_t i = 0; i < count; ++i)
-        if (!Skipped(components[i]) && !ComponentPresent(components[i])) prcCopyComponent(components[i].index);
+        if (!ComponentPresent(components[i])) prcCopyComponent(components[i].index);
     prcDetectInstallation();
     prcFillDefaultPath();
     frmPreparing.Unload();

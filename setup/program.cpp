@@ -2,6 +2,7 @@
 
 #include "frmPreparing.h"
 #include "names.h"
+#include "optional_export.h"
 
 namespace ferrolin {
 
@@ -11,9 +12,8 @@ namespace ferrolin {
 
 void LoadLibrariesFromSystemFolderOnly() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     const auto setDefaultDllDirectories =
-        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(proc));
+        OptionalExport<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         // Systems without it: at least keep the current folder out of the search.
         SetDllDirectoryW(L"");

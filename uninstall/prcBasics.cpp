@@ -48,9 +48,7 @@ Folder GetInstallFolder() {
 
     // The results of the open and of the query are not examined: a key that cannot be
     // opened leaves the handle 0, and the query on it fails like a missing value.
-    HKEY hKey = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, kInstallKey, 0, kKeyAllAccess, &hKey);
-    unique_hkey key(hKey);
+    unique_hkey key = open_key(HKEY_CURRENT_USER, kInstallKey, kKeyAllAccess);
 
     wchar_t buffer[kFolderBufferSize];
     for (wchar_t& c : buffer) c = L' ';

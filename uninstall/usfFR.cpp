@@ -3,9 +3,8 @@
 #include "uninstaller.h"
 #if FERROLIN_UNINSTALL_WAIT_WINDOW  // UFR10 has no window
 
-#include <memory>
-#include <type_traits>
-
+#include "dpi.h"
+#include "handles.h"
 #include "names.h"
 #include "prcBasics.h"
 #include "resource.h"
@@ -14,44 +13,30 @@ namespace ferrolin::usfFR {
 
 namespace {
 
-struct FontDeleter {
-    void operator()(HFONT font) const noexcept { DeleteObject(font); }
-};
-using unique_hfont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
 const UINT_PTR kTimer1 = 1;
 
 short intAttempts = 0;  // deletion passes made
 unique_hfont label_font;
 
-int WindowDpi(HWND window) {
-    HDC dc = GetDC(window);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(window, dc);
-    return dpi;
-}
-
-int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
 HWND CreateControl(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int id, int left,
-                   int top, int width, int height, int dpi) {
-    return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, Pixels(left, dpi),
-                           Pixels(top, dpi), Pixels(width, dpi), Pixels(height, dpi), parent,
+                   int top, int width, int height, UINT dpi) {
+    return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, dpi),
+                           TwipsToPixels(top, dpi), TwipsToPixels(width, dpi), TwipsToPixels(height, dpi), parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
 }
 
 // The form as designed: its client size, Frame1 with Label1 inside it, and Timer1.
 void CreateForm(HWND form) {
-    const int dpi = WindowDpi(form);
-    SetWindowPos(form, nullptr, 0, 0, Pixels(kClientWidth, dpi), Pixels(kClientHeight, dpi),
+    const UINT dpi = WindowDpi(form);
+    SetWindowPos(form, nullptr, 0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     HWND frame1 = CreateControl(form, L"BUTTON", L"", BS_GROUPBOX, kFrame1, kFrame1Left, kFrame1Top, kFrame1Width,
                                 kFrame1Height, dpi);
     HWND label1 = CreateControl(frame1, L"STATIC", kUninstallWaitText, SS_LEFT, kLabel1, kLabel1Left, kLabel1Top,
                                 kLabel1Width, kLabel1Height, dpi);
-    label_font.reset(CreateFontW(-MulDiv(kLabel1FontPoints, dpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+    label_font.reset(CreateFontW(-MulDiv(kLabel1FontPoints, static_cast<int>(dpi), 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH | FF_SWISS, kWaitWindowFont));
     SendMessageW(label1, WM_SETFONT, reinterpret_cast<WPARAM>(label_font.get()), FALSE);
@@ -62,11 +47,11 @@ void CreateForm(HWND form) {
 // Left edge at half the screen width less 2000 twips, top edge at half the screen height
 // less 450 twips; the size stays.
 void Form_Load(HWND form) {
-    const int dpi = WindowDpi(form);
-    const int screen_width = MulDiv(GetSystemMetrics(SM_CXSCREEN), 1440, dpi);
-    const int screen_height = MulDiv(GetSystemMetrics(SM_CYSCREEN), 1440, dpi);
-    SetWindowPos(form, nullptr, Pixels(screen_width / 2 - kFormLoadLeftOffset, dpi),
-                 Pixels(screen_height / 2 - kFormLoadTopOffset, dpi), 0, 0,
+    const UINT dpi = WindowDpi(form);
+    const int screen_width = PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpi);
+    const int screen_height = PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), dpi);
+    SetWindowPos(form, nullptr, TwipsToPixels(screen_width / 2 - kFormLoadLeftOffset, dpi),
+                 TwipsToPixels(screen_height / 2 - kFormLoadTopOffset, dpi), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

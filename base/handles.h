@@ -1,5 +1,5 @@
 // Owners for the Windows resources the programs hold: registry keys, kernel handles,
-// BSTRs, VARIANTs, SAFEARRAYs and COM interface pointers. Each releases its resource
+// GDI objects and device contexts, BSTRs, VARIANTs, SAFEARRAYs and COM interface pointers. Each releases its resource
 // in its destructor, so an early return or an exception cannot leak it.
 #pragma once
 
@@ -17,6 +17,15 @@ struct RegKeyCloser {
 };
 // Owns an opened or created key; never holds a predefined root key.
 using unique_hkey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
+
+// Opens a key of `root`; empty when it cannot be opened, the system's error in *result
+// when the caller asks for it.
+inline unique_hkey open_key(HKEY root, const wchar_t* name, REGSAM access, LONG* result = nullptr) noexcept {
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExW(root, name, 0, access, &key);
+    if (result) *result = opened;
+    return unique_hkey(opened == ERROR_SUCCESS ? key : nullptr);
+}
 
 struct HandleCloser {
     void operator()(HANDLE h) const noexcept {
@@ -36,6 +45,28 @@ struct FindCloser {
 // A search of FindFirstFile; FindFirstFile reports failure as INVALID_HANDLE_VALUE.
 using unique_find = std::unique_ptr<void, FindCloser>;
 inline unique_find adopt_find(HANDLE h) { return unique_find(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
+template <class T>
+struct GdiObjectDeleter {
+    void operator()(T object) const noexcept { DeleteObject(object); }
+};
+using unique_hfont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter<HFONT>>;
+using unique_hbitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter<HBITMAP>>;
+
+// The device context of a window (of the screen for nullptr), released with its owner.
+class window_dc {
+public:
+    explicit window_dc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+    ~window_dc() { if (dc_) ReleaseDC(window_, dc_); }
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 class unique_bstr {
 public:
