@@ -4,6 +4,10 @@
   release_package.py check   --vendor DIR --tree BUILD...
   release_package.py package --vendor DIR --tree LABEL=BUILD... --out DIR --guide FILE
                              [--sign-pfx FILE --sign-password-file FILE [--timestamp-url URL]]
+  release_package.py folder  --vendor DIR --tree BUILD --out DIR --guide FILE
+
+The folder command makes one tree's distribution folder as a release makes it, from any
+vendor folder and without a release's checks: the tests' folder of stand-ins is made so.
 
 Each build tree lists what a distribution folder holds in release-files.txt: the bitness of
 its setup, the files it built, the names of the vendor's files, and the files setup copies
@@ -277,21 +281,27 @@ def package(args):
             print(f"{os.path.join(out, name)}: {os.path.getsize(os.path.join(out, name))} bytes")
 
 
+def fill_folder(manifest, vendor, folder, args):
+    """One distribution folder: the files the tree built (signed when asked), the vendor's
+    files and the guide."""
+    for target, source in manifest.built:
+        if not source or not os.path.isfile(source):
+            raise ReleaseError(f"{manifest.tree} has not built {target} ({source or 'no file named for it'})")
+        shutil.copyfile(source, os.path.join(folder, target))
+        if args.sign_pfx:
+            sign(os.path.join(folder, target), args.sign_pfx, args.sign_password_file, args.timestamp_url)
+    for vendor_name in manifest.vendor:
+        shutil.copyfile(vendor[vendor_name], os.path.join(folder, vendor_name))
+    write_guide(args.guide, os.path.join(folder, GUIDE_NAME), system_places(manifest, folder))
+
+
 def make_release(trees, vendor, out, epoch, args):
     sums = []
     for label, manifest in trees:
         name = f"{PRODUCT}-{label}"
         folder = os.path.join(out, name)
         os.makedirs(folder)
-        for target, source in manifest.built:
-            if not source or not os.path.isfile(source):
-                raise ReleaseError(f"{manifest.tree} has not built {target} ({source or 'no file named for it'})")
-            shutil.copyfile(source, os.path.join(folder, target))
-            if args.sign_pfx:
-                sign(os.path.join(folder, target), args.sign_pfx, args.sign_password_file, args.timestamp_url)
-        for vendor_name in manifest.vendor:
-            shutil.copyfile(vendor[vendor_name], os.path.join(folder, vendor_name))
-        write_guide(args.guide, os.path.join(folder, GUIDE_NAME), system_places(manifest, folder))
+        fill_folder(manifest, vendor, folder, args)
         for entry in os.listdir(folder):
             os.utime(os.path.join(folder, entry), (epoch, epoch))
         archive = os.path.join(out, name + ".zip")
@@ -307,9 +317,29 @@ def check(args):
     check_vendor(args.vendor, [Manifest(tree) for tree in args.tree])
 
 
+def folder(args):
+    if len(args.tree) != 1 or not args.out or not args.guide:
+        raise ReleaseError("folder wants one --tree, --out and --guide")
+    manifest = Manifest(args.tree[0])
+    if not os.path.isdir(args.vendor or ""):
+        raise ReleaseError(f"the vendor folder {args.vendor} does not exist")
+    vendor, missing = {}, []
+    for name in manifest.vendor:
+        path = find_vendor_file(args.vendor, name)
+        if path is None:
+            missing.append(name)
+        vendor[name] = path
+    if missing:
+        raise ReleaseError(f"the vendor folder {args.vendor} lacks {', '.join(missing)}")
+    out = os.path.abspath(args.out)
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    fill_folder(manifest, vendor, out, args)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("command", choices=["check", "package"])
+    parser.add_argument("command", choices=["check", "package", "folder"])
     parser.add_argument("--vendor", default=os.environ.get("FERROLIN_VENDOR_DIR", ""))
     parser.add_argument("--tree", action="append", default=[])
     parser.add_argument("--out")
@@ -319,7 +349,7 @@ def main():
     parser.add_argument("--timestamp-url", default="")
     args = parser.parse_args()
     try:
-        (check if args.command == "check" else package)(args)
+        {"check": check, "package": package, "folder": folder}[args.command](args)
     except ReleaseError as error:
         print(f"release: {error}", file=sys.stderr)
         return 1

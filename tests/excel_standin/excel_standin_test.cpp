@@ -15,6 +15,7 @@
 #include "test_support.h"
 
 using ferrolin::com_ptr;
+using testing_support::LogLines;
 using testing_support::Narrow;
 using namespace standin_test;
 
@@ -53,12 +54,13 @@ std::string Join(const std::vector<std::wstring>& lines) {
 }
 
 bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milliseconds) {
-    for (DWORD waited = 0;; waited += 100) {
-        for (const std::wstring& seen : ReadLines(file))
-            if (seen == line) return true;
-        if (waited >= milliseconds) return false;
-        Sleep(100);
-    }
+    return testing_support::WaitUntil(
+        [&] {
+            for (const std::wstring& seen : LogLines(file))
+                if (seen == line) return true;
+            return false;
+        },
+        milliseconds);
 }
 
 class ExcelStandIn : public ::testing::Test {
@@ -197,7 +199,7 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
         c.application.reset();
         c.created.reset();
         EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
-        auto lines = LogOf(ReadLines(log), c.processId);
+        auto lines = LogOf(LogLines(log), c.processId);
         ASSERT_GE(lines.size(), 3u) << c.name << Join(lines);
         EXPECT_EQ("Start", Narrow(lines.front())) << c.name;
         EXPECT_EQ(Narrow(c.creation), Narrow(lines[1])) << c.name;
@@ -708,7 +710,7 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
         L"Application.Quit",
         L"End Quit",
     };
-    auto lines = LogOf(ReadLines(log), processId);
+    auto lines = LogOf(LogLines(log), processId);
     ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size()) << Join(lines);
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Narrow(expected[i]), Narrow(lines[i])) << "line " << i + 1;
 }
@@ -758,7 +760,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
         Outcome followed = Invoke(link.get(), L"Follow", DISPATCH_METHOD, CallArgs().boolean(false).boolean(true));
         if (c.opens) {
             EXPECT_TRUE(followed.ok()) << c.name << ": " << followed.describe();
-            EXPECT_TRUE(WaitForLine(urls, c.address, 10000)) << c.name << ": not recorded" << Join(ReadLines(urls));
+            EXPECT_TRUE(WaitForLine(urls, c.address, 10000)) << c.name << ": not recorded" << Join(LogLines(urls));
         } else {
             EXPECT_EQ(DISP_E_EXCEPTION, followed.hr) << c.name;
             EXPECT_EQ(1004, followed.number) << c.name;

@@ -218,30 +218,6 @@ Knobs& Knobs::number(const wchar_t* name, DWORD value) {
 CleanAddInList::CleanAddInList() { ClearAddInList(); }
 CleanAddInList::~CleanAddInList() { ClearAddInList(); }
 
-std::vector<std::wstring> ReadLines(const std::wstring& path) {
-    std::vector<std::wstring> lines;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return lines;
-    ferrolin::unique_handle owned(file);
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    std::wstring text(bytes.size(), L'\0');
-    int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
-                                     static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(length > 0 ? length : 0));
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId) {
     const std::wstring prefix = std::to_wstring(processId) + L" ";
     std::vector<std::wstring> own;

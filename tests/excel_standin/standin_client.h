@@ -88,8 +88,7 @@ public:
     CleanAddInList& operator=(const CleanAddInList&) = delete;
 };
 
-std::vector<std::wstring> ReadLines(const std::wstring& path);
-// Log lines of one process, without the process id.
+// Log lines of one process, without the process id (the log read by testing_support::LogLines).
 std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId);
 
 }  // namespace standin_test

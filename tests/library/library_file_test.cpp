@@ -13,7 +13,6 @@
 
 #include "library_harness.h"
 #include "test_support.h"
-#include "uidriver.h"
 
 using namespace library_harness;
 using ferrolin::com_ptr;
@@ -137,9 +136,9 @@ TEST(ShippedFiles, SystemImportsNoTimeStampAndVersion) {
         const wchar_t* internal;
         const wchar_t* original;
     } files[] = {
-        {uidriver::WindowsPath(SETUP_EXE), L"Ferrolin 1.1 Setup", L"setup", L"setup.exe"},
-        {uidriver::WindowsPath(UFR11_EXE), L"Ferrolin 1.1 Uninstall", L"UFR11", L"UFR11.exe"},
-        {uidriver::WindowsPath(UFR10_EXE), L"Ferrolin 1.0 Uninstall", L"UFR10", L"UFR10.exe"},
+        {testing_support::WindowsPath(SETUP_EXE), L"Ferrolin 1.1 Setup", L"setup", L"setup.exe"},
+        {testing_support::WindowsPath(UFR11_EXE), L"Ferrolin 1.1 Uninstall", L"UFR11", L"UFR11.exe"},
+        {testing_support::WindowsPath(UFR10_EXE), L"Ferrolin 1.0 Uninstall", L"UFR10", L"UFR10.exe"},
         {LibraryPath(), nullptr, nullptr, nullptr},
     };
     for (const auto& file : files) {

@@ -456,11 +456,7 @@ TEST(Library, LinksHandNamesToTheShellAndReportNothing) {
     for (const wchar_t* member : {L"prcLink", L"prcLink_About"}) {
         DispatchResult r = CallByName(d.get(), member, Args(TextVariant(ProgramFolder() + L"\\library_client.exe")));
         EXPECT_EQ(r.hr, S_OK) << Narrow(member);
-        bool ran = false;
-        for (int i = 0; i < 300 && !ran; ++i) {
-            ran = testing_support::FileExists(marker);
-            if (!ran) Sleep(50);
-        }
+        const bool ran = testing_support::WaitUntil([&] { return testing_support::FileExists(marker); }, 15000);
         EXPECT_TRUE(ran) << Narrow(member) << " did not start the program";
         Sleep(100);
         DeleteFileW(marker.c_str());

@@ -11,7 +11,6 @@
 
 #include "library_harness.h"
 #include "test_support.h"
-#include "uidriver.h"
 
 using namespace library_harness;
 
@@ -90,17 +89,6 @@ struct ConvertedExample {
     int checks = 0;
     std::vector<std::string> typeNames;  // "<library>.<class>" of As and New
 };
-
-std::string ReadTextFile(const std::wstring& path) {
-    ferrolin::unique_handle file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return {};
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
-    return text;
-}
 
 std::vector<VbaExample> VbaExamples(const std::string& doc) {
     std::vector<VbaExample> examples;
@@ -258,7 +246,7 @@ TEST(VbScript, AnAddinStyleScriptReadsAndWritesTheRecord) {
 }
 
 TEST(VbScript, TheReferenceExamplesRunAsDocumented) {
-    const std::string doc = ReadTextFile(uidriver::WindowsPath(LIBRARY_DOC));
+    const std::string doc = testing_support::ReadFileBytes(testing_support::WindowsPath(LIBRARY_DOC));
     ASSERT_FALSE(doc.empty()) << "cannot read " << LIBRARY_DOC;
     const std::vector<VbaExample> examples = VbaExamples(doc);
     ASSERT_EQ(examples.size(), 2u) << "one example for late binding, one for early binding";

@@ -29,9 +29,9 @@ using testing_support::Narrow;
 namespace {
 
 const DWORD kWaitMs = 20000;
-const std::wstring kHost = uidriver::WindowsPath(SETUP_HOST);
-const std::wstring kStandIn = uidriver::WindowsPath(EXCEL_STANDIN);
-const std::wstring kUrlRecorder = uidriver::WindowsPath(URL_RECORDER);
+const std::wstring kHost = testing_support::WindowsPath(SETUP_HOST);
+const std::wstring kStandIn = testing_support::WindowsPath(EXCEL_STANDIN);
+const std::wstring kUrlRecorder = testing_support::WindowsPath(URL_RECORDER);
 
 std::string Join(const std::vector<std::wstring>& lines) {
     std::string out;
@@ -46,7 +46,7 @@ struct Event {
 };
 std::vector<Event> Events(const std::wstring& log) {
     std::vector<Event> events;
-    for (const std::wstring& line : standin_test::ReadLines(log)) {
+    for (const std::wstring& line : testing_support::LogLines(log)) {
         const size_t blank = line.find(L' ');
         if (blank == std::wstring::npos) continue;
         events.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), line.substr(blank + 1)});
@@ -168,11 +168,12 @@ HWND WaitForPage(const wchar_t* caption, const uidriver::Process& host) {
 
 // The page once it is shown (a page shown again keeps its window).
 HWND WaitForShownPage(const wchar_t* caption, const uidriver::Process& host) {
-    for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
-        HWND page = uidriver::FindTopLevel({caption, L"FerrolinForm", host.id()});
-        if (page && IsWindowVisible(page)) return page;
-        Sleep(50);
-    }
+    HWND page = nullptr;
+    const auto shown = [&] {
+        page = uidriver::FindTopLevel({caption, L"FerrolinForm", host.id()});
+        return page && IsWindowVisible(page);
+    };
+    if (testing_support::WaitUntil(shown, kWaitMs)) return page;
     return WaitForPage(caption, host);
 }
 
@@ -195,7 +196,7 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
     EXPECT_FALSE(uidriver::IsVisible(finishing));
 
     std::vector<Event> events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+    ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
     const DWORD first = Instances(events)[0];
     EXPECT_TRUE(InOrder(LinesOf(events, first),
                         {L"Create Application", L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\") -> Error 9",
@@ -209,7 +210,7 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
     LeavePage(page);
     HWND again = WaitForShownPage(kCaptionDestination, host);
     events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 2u) << Join(standin_test::ReadLines(log_));
+    ASSERT_EQ(Instances(events).size(), 2u) << Join(testing_support::LogLines(log_));
     const DWORD second = Instances(events)[1];
     const std::vector<std::wstring> lines = LinesOf(events, second);
     EXPECT_TRUE(InOrder(lines, {L"Create Application", L"Application.DisplayAlerts=False",
@@ -231,7 +232,7 @@ TEST_F(ExcelIntegration, RemoveTakesAnInstalledAddInOut) {
     uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard2");
     HWND page = WaitForPage(kCaptionAddin, host);
     std::vector<Event> events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+    ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
     const DWORD instance = Instances(events)[0];
     EXPECT_TRUE(InOrder(LinesOf(events, instance),
                         {L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=False",
@@ -293,7 +294,7 @@ TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
         EXPECT_FALSE(uidriver::IsVisible(finishing));
 
         std::vector<Event> events = Events(log_);
-        ASSERT_EQ(Instances(events).size(), 1u) << Join(standin_test::ReadLines(log_));
+        ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
         const DWORD excel = Instances(events)[0];
         std::vector<std::wstring> expected = {
             L"Create Application", L"Workbooks.Add", L"Application.WindowState=-4140",
@@ -371,7 +372,9 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         try {
             folder = GetDefaultFolder();
         } catch (const VbError& e) {
-            ADD_FAILURE() << c.name << ": error " << e.number() << " " << Narrow(e.description());
+            // The stand-in's log says whether an instance started at all.
+            ADD_FAILURE() << c.name << ": error " << e.number() << " " << Narrow(e.description())
+                          << "; the stand-in's log: " << Join(testing_support::LogLines(log_));
         }
         EXPECT_EQ(folder, c.expected) << c.name;
         const std::vector<Event> events = Events(log_);
@@ -439,10 +442,12 @@ TEST_F(ExcelIntegration, SendMail) {
             EXPECT_TRUE(InOrder(lines, {L"Hyperlinks(1)", L"Hyperlink.Follow(False, True)"}));
             // The mail program runs on its own; give it the time to record the address.
             std::vector<std::wstring> opened;
-            for (int waited = 0; waited < 100 && opened.empty(); ++waited) {
-                Sleep(100);
-                opened = standin_test::ReadLines(c.urls);
-            }
+            testing_support::WaitUntil(
+                [&] {
+                    opened = testing_support::LogLines(c.urls);
+                    return !opened.empty();
+                },
+                10000);
             EXPECT_EQ(opened, std::vector<std::wstring>{mailto}) << Join(opened);
         } else {
             EXPECT_TRUE(InOrder(lines, {L"Hyperlink.Follow(False, True) -> Error 1004"}));
@@ -496,5 +501,5 @@ TEST_F(ExcelIntegration, WithoutExcel) {
         uidriver::PressButton(box, IDOK);
         EXPECT_EQ(host.WaitForExit(kWaitMs), 10u);
     }
-    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << Join(standin_test::ReadLines(log_));
+    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << Join(testing_support::LogLines(log_));
 }

@@ -182,7 +182,7 @@ TEST(FileSystem, DeleteFailsWhileAnotherProgramHoldsTheFile) {
     WriteFileBytes(path, "xla");
     MakeReadOnly(path);
     {
-        uidriver::Process holder = uidriver::Start(uidriver::WindowsPath(SETUP_HOST), L"hold \"" + path + L"\"");
+        uidriver::Process holder = uidriver::Start(testing_support::WindowsPath(SETUP_HOST), L"hold \"" + path + L"\"");
         HWND window = uidriver::WaitForWindow({setup_host::kHoldCaption, nullptr, holder.id()}, 15000);
         std::wstring description;
         EXPECT_EQ(ErrorOf([&] { fso::deletefile(path, true); }, &description), ERROR_SHARING_VIOLATION);

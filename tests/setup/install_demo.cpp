@@ -20,9 +20,11 @@
 #include "excel_standin.h"
 #include "install_e2e.h"
 #include "names.h"
+#include "test_support.h"
 #include "uidriver.h"
 
 using namespace install_e2e;
+using testing_support::WaitUntil;
 namespace ctl = ferrolin::ctl;
 
 namespace {
@@ -53,10 +55,10 @@ void Shot(const char* name) {
     const std::wstring request = Join(shots, L"request");
     WriteText(request + L".tmp", name);
     MoveFileExW((request + L".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-    for (DWORD waited = 0; waited < 30000 && Exists(request); waited += 100) Sleep(100);
+    WaitUntil([&] { return !FileExists(request); }, 30000);
 }
 
-std::wstring FromUtf16(const std::string& bytes) {
+std::wstring FromUtf16(const std::vector<BYTE>& bytes) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
@@ -82,7 +84,7 @@ std::string ScriptClient() {
               "f.Close\r\n"
               "WScript.Quit Err.Number\r\n");
     const int code = RunToEnd(Join(SystemFolder(), L"cscript.exe"), L"//nologo \"" + script + L"\"");
-    std::string text = ReadBytes(answer);
+    std::string text = ReadFileBytes(answer);
     if (code != 0) text += "(the script client ended with " + std::to_string(code) + ")\n";
     return text;
 }
@@ -113,23 +115,24 @@ std::string Report() {
     out << "\nAdd-in files in " << Utf8(folder) << "\n";
     for (const wchar_t* ext : {ferrolin::kWorkbookExt, ferrolin::kHelpExt}) {
         const std::wstring path = Join(folder, std::wstring(ferrolin::kProductTitle) + ext);
-        out << "  " << Utf8(path) << (Exists(path) ? "  " + std::to_string(ReadBytes(path).size()) + " bytes" : "  MISSING")
-            << "\n";
+        out << "  " << Utf8(path)
+            << (FileExists(path) ? "  " + std::to_string(ReadFileBytes(path).size()) + " bytes" : "  MISSING") << "\n";
     }
 
     out << "\nSystem folder " << Utf8(SystemFolder()) << " (and the 32-bit one, " << Utf8(SystemWow64Folder())
         << ")\n";
     for (const DeployedFile& file : DeployedFiles()) {
         const std::wstring path = InstalledPath(file);
-        out << "  " << Utf8(path) << (Exists(path) ? "  from " + Utf8(file.source) : "  MISSING") << "\n";
+        out << "  " << Utf8(path) << (FileExists(path) ? "  from " + Utf8(file.source) : "  MISSING") << "\n";
     }
     for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + ferrolin::kProgramExt;
-        out << "  " << Utf8(name) << (Exists(Join(SystemFolder(), name)) ? "  from " + Utf8(name) : "  MISSING") << "\n";
+        out << "  " << Utf8(name) << (FileExists(Join(SystemFolder(), name)) ? "  from " + Utf8(name) : "  MISSING")
+            << "\n";
     }
 
     out << "\nRegistrations by the system registrar\n";
-    for (DWORD waited = 0; FixtureRegistrations().size() < 4 && waited < 10000; waited += 100) Sleep(100);
+    WaitUntil([] { return FixtureRegistrations().size() >= 4; }, 10000);
     for (const auto& [path, count] : FixtureRegistrations())
         out << "  " << Utf8(path) << "  registered " << count << " time(s)\n";
     HKEY key = nullptr;
@@ -137,7 +140,7 @@ std::string Report() {
     if (key) RegCloseKey(key);
     out << "  " << Utf8(ferrolin::kLibraryProgId) << (library ? "  registered" : "  NOT registered") << "\n";
     // An in-process library serves only an Excel of its own bitness.
-    for (DWORD waited = 0; LibraryServer(KEY_WOW64_32KEY).empty() && waited < 10000; waited += 100) Sleep(100);
+    WaitUntil([] { return !LibraryServer(KEY_WOW64_32KEY).empty(); }, 10000);
     const struct {
         REGSAM view;
         const char* excel;
@@ -188,7 +191,7 @@ void Walk() {
     uidriver::PressButton(done.hwnd, IDOK);
     setup.process.WaitForExit(kExitMs);
 
-    for (DWORD waited = 0; ExcelWindows().empty() && waited < 10000; waited += 100) Sleep(100);
+    WaitUntil([] { return !ExcelWindows().empty(); }, 10000);
     Shot("07-excel");
 }
 

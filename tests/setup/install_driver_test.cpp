@@ -11,7 +11,6 @@
 #include "install.h"
 #include "program.h"
 #include "test_support.h"
-#include "uidriver.h"
 
 using testing_support::Narrow;
 
@@ -110,7 +109,7 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     std::wstring folder(own, length);
     folder.erase(folder.find_last_of(L'\\'));
     const std::wstring planted = folder + L"\\ferrolin_planted.dll";
-    const std::wstring source = uidriver::WindowsPath(PLANTED_DLL);
+    const std::wstring source = testing_support::WindowsPath(PLANTED_DLL);
     ASSERT_TRUE(CopyFileW(source.c_str(), planted.c_str(), FALSE)) << Narrow(source);
     struct Removed {
         const std::wstring& path;

@@ -1,37 +1,41 @@
 # The distribution folder: setup.exe with everything it expects beside it, as a vendor ships
-# it: the fixture stand-ins for the third-party components and the registrar, 32-bit
-# programs as the vendor's are (tests/fixtures), and sample add-in files of our own.
-set(FERROLIN_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+# it. It is made as a release makes its folders, from this tree's list of files
+# (release-files.txt), with a vendor folder of stand-ins: the fixture components and the
+# registrar, 32-bit programs as the vendor's are (tests/fixtures), and sample add-in files of
+# our own.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(multi_config)
+  set(FERROLIN_DIST_DIR ${CMAKE_BINARY_DIR}/$<CONFIG>/dist)
+  set(test_vendor_dir ${CMAKE_BINARY_DIR}/$<CONFIG>/test-vendor)
+else()
+  set(FERROLIN_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+  set(test_vendor_dir ${CMAKE_BINARY_DIR}/test-vendor)
+endif()
 set(dist_commands
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${FERROLIN_DIST_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:setup> ${FERROLIN_DIST_DIR}/setup.exe
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:IFR_v11> ${FERROLIN_DIST_DIR}/IFR_v11.dll
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.xla ${FERROLIN_DIST_DIR}/fr.xla
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.chm ${FERROLIN_DIST_DIR}/fr.chm)
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${test_vendor_dir}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${test_vendor_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.xla ${test_vendor_dir}/fr.xla
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/tests/fixtures/fr.chm ${test_vendor_dir}/fr.chm)
 foreach(file name IN ZIP_LISTS FERROLIN_FIXTURE_FILES FERROLIN_FIXTURE_NAMES)
-  list(APPEND dist_commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} ${FERROLIN_DIST_DIR}/${name})
+  list(APPEND dist_commands COMMAND ${CMAKE_COMMAND} -E copy ${file} ${test_vendor_dir}/${name})
 endforeach()
-set(dist_targets setup IFR_v11 ${FERROLIN_FIXTURE_TARGETS})
-if(FERROLIN_LIBRARY_X86_FILE)
-  list(APPEND dist_commands
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${FERROLIN_LIBRARY_X86_FILE} ${FERROLIN_DIST_DIR}/IFR_v11_x86.dll)
+list(APPEND dist_commands
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/release_package.py folder
+          --tree ${FERROLIN_RELEASE_LIST_DIR} --vendor ${test_vendor_dir} --out ${FERROLIN_DIST_DIR}
+          --guide ${PROJECT_SOURCE_DIR}/docs/user.md)
+set(dist_targets setup IFR_v11 UFR10 UFR11 ${FERROLIN_FIXTURE_TARGETS})
+if(FERROLIN_LIBRARY_X86_TARGET)
   list(APPEND dist_targets ${FERROLIN_LIBRARY_X86_TARGET})
 endif()
-foreach(uninstaller UFR10 UFR11)
-  if(TARGET ${uninstaller})
-    list(APPEND dist_commands
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${uninstaller}> ${FERROLIN_DIST_DIR}/${uninstaller}.exe)
-    list(APPEND dist_targets ${uninstaller})
-  endif()
-endforeach()
 list(REMOVE_DUPLICATES dist_targets)
-add_custom_target(dist ALL ${dist_commands} COMMENT "Assembling the distribution folder ${FERROLIN_DIST_DIR}")
+add_custom_target(dist ALL ${dist_commands} COMMENT "Assembling the distribution folder" VERBATIM)
 add_dependencies(dist ${dist_targets})
 
 # What the scenarios share with the demo driver: the dist folder, the stand-in, the record.
 add_library(install_e2e STATIC install_e2e.cpp)
 target_include_directories(install_e2e PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/setup
-                           ${PROJECT_SOURCE_DIR}/registry ${PROJECT_SOURCE_DIR}/tests/excel_standin)
+                           ${PROJECT_SOURCE_DIR}/tests/excel_standin)
 target_link_libraries(install_e2e PUBLIC uidriver test_support advapi32 user32)
 target_compile_definitions(install_e2e PRIVATE
   FERROLIN_DIST_DIR="${FERROLIN_DIST_DIR}"
@@ -72,7 +76,7 @@ endif()
 
 ferrolin_add_gtest(install_driver_test
   SOURCES install_driver_test.cpp
-  LIBS setup_program uidriver)
+  LIBS setup_program)
 if(TARGET install_driver_test)
   target_compile_definitions(install_driver_test PRIVATE PLANTED_DLL="$<TARGET_FILE:planted_dll>")
   add_dependencies(install_driver_test planted_dll)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
-#include <fstream>
 #include <sstream>
 
 #include <tlhelp32.h>
@@ -45,7 +44,7 @@ void DeleteTree(HKEY root, const std::wstring& key) {
 std::wstring DistFolder() {
     // FERROLIN_DIST names another distribution folder (a signed release's programs, say).
     const char* other = std::getenv("FERROLIN_DIST");
-    return uidriver::WindowsPath(other && *other ? other : FERROLIN_DIST_DIR);
+    return testing_support::WindowsPath(other && *other ? other : FERROLIN_DIST_DIR);
 }
 
 std::wstring SystemFolder() {
@@ -60,28 +59,11 @@ std::wstring SystemWow64Folder() {
     return length && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
 }
 
-std::wstring StandInProgram() { return uidriver::WindowsPath(FERROLIN_STANDIN); }
-std::wstring UrlRecorderProgram() { return uidriver::WindowsPath(FERROLIN_URL_RECORDER); }
+std::wstring StandInProgram() { return testing_support::WindowsPath(FERROLIN_STANDIN); }
+std::wstring UrlRecorderProgram() { return testing_support::WindowsPath(FERROLIN_URL_RECORDER); }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool Exists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::wstring& path) {
@@ -95,35 +77,13 @@ void CopyOrFail(const std::wstring& from, const std::wstring& to) {
                               std::string(to.begin(), to.end()));
 }
 
-void RemoveFile(const std::wstring& path) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-}
-
 std::wstring FreshFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH];
     const DWORD length = GetTempPathW(MAX_PATH, temp);
     const std::wstring path = Join(std::wstring(temp, length), name + L"." + std::to_wstring(GetCurrentProcessId()));
-    RemoveTree(path);
+    testing_support::RemoveTree(path);
     CreateDirectoryW(path.c_str(), nullptr);
     return path;
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(Join(path, name));
-            else
-                RemoveFile(Join(path, name));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
 }
 
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
@@ -310,21 +270,6 @@ std::vector<std::wstring> InstalledAddins() {
     return addins;
 }
 
-std::vector<std::wstring> LogLines(const std::wstring& logFile) {
-    const std::string bytes = ReadBytes(logFile);
-    std::vector<std::wstring> lines;
-    std::istringstream in(bytes);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-        std::wstring wide(static_cast<size_t>(length), L'\0');
-        if (length) MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], length);
-        lines.push_back(wide);
-    }
-    return lines;
-}
-
 std::vector<HWND> ExcelWindows() {
     std::vector<HWND> windows;
     for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows())
@@ -354,14 +299,10 @@ std::map<std::wstring, StoredValue> RecordValues() {
         BYTE data[4096];
         DWORD nameLength = 256, type = 0, size = sizeof data;
         if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-        values[std::wstring(name, nameLength)] = {type, std::string(reinterpret_cast<char*>(data), size)};
+        values[std::wstring(name, nameLength)] = {type, std::vector<BYTE>(data, data + size)};
     }
     RegCloseKey(key);
     return values;
-}
-
-std::string Utf16(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
 int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const std::wstring& script) {
@@ -459,12 +400,16 @@ SetupRun StartSetup(const std::wstring& folder) {
 
 HWND WaitPage(const SetupRun& setup, const wchar_t* caption, DWORD timeout_ms) {
     // Pages are created hidden before they are shown: wait for the shown one.
-    for (DWORD waited = 0;; waited += 50) {
+    HWND shown = nullptr;
+    const auto find = [&] {
         for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
-            if (window.visible && window.caption == caption) return window.hwnd;
-        if (waited >= timeout_ms) break;
-        Sleep(50);
-    }
+            if (window.visible && window.caption == caption) {
+                shown = window.hwnd;
+                return true;
+            }
+        return false;
+    };
+    if (testing_support::WaitUntil(find, timeout_ms)) return shown;
     uidriver::WaitForWindow({caption, nullptr, setup.id()}, 0);
     throw uidriver::Timeout("window shown but hidden: " + uidriver::Describe({caption, nullptr, setup.id()}) +
                             "\n" + uidriver::Describe(uidriver::TopLevelWindows(setup.id())));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
 #include "uidriver.h"
 
 namespace install_e2e {
@@ -26,15 +27,16 @@ std::wstring StandInProgram();      // excel_standin.exe
 std::wstring UrlRecorderProgram();  // url_recorder.exe
 std::wstring Join(const std::wstring& folder, const std::wstring& name);
 
-// Files.
-std::string ReadBytes(const std::wstring& path);  // empty when unreadable
-bool Exists(const std::wstring& path);
+// Files. Reading, finding and removing them are the shared helpers of test_support.h.
+using testing_support::FileExists;
+using testing_support::LogLines;  // the stand-in's log, the URL recorder's
+using testing_support::ReadFileBytes;
+using testing_support::RemoveFile;
+using testing_support::RemoveTree;
 bool FolderExists(const std::wstring& path);
 void CopyOrFail(const std::wstring& from, const std::wstring& to);
-void RemoveFile(const std::wstring& path);  // clears read-only first; ignores a missing file
 // A fresh folder under the temporary folder, removed with its contents by RemoveTree.
 std::wstring FreshFolder(const std::wstring& name);
-void RemoveTree(const std::wstring& path);
 
 // Runs a program to its end; its exit code, or -1 when it did not start or end in time.
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
@@ -76,7 +78,6 @@ void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
 void SetStandInKnob(const wchar_t* name, const std::wstring& text);
 void SetStandInKnob(const wchar_t* name, DWORD number);
 std::vector<std::wstring> InstalledAddins();  // the Options OPENn values
-std::vector<std::wstring> LogLines(const std::wstring& logFile);
 // Closes every visible stand-in window (as the user would) and waits for the processes.
 void CloseExcelWindows();
 // The stand-in's main windows now.
@@ -86,11 +87,10 @@ std::vector<HWND> ExcelWindows();
 // terminator.
 struct StoredValue {
     DWORD type = REG_NONE;
-    std::string bytes;
+    std::vector<BYTE> bytes;
     bool operator==(const StoredValue& other) const { return type == other.type && bytes == other.bytes; }
 };
 std::map<std::wstring, StoredValue> RecordValues();
-std::string Utf16(const std::wstring& text);  // UTF-16LE bytes
 // A VBScript client run by the cscript of a system folder: its exit code, 0 when it ended
 // with "WScript.Quit 0" (each script ends so on success), kScriptDidNotRun when it ended
 // without reaching a WScript.Quit (not parsed, or stopped by an error).

@@ -19,6 +19,8 @@
 #include "uidriver.h"
 
 using namespace install_e2e;
+using testing_support::Utf16Bytes;
+using testing_support::WaitUntil;
 namespace ctl = ferrolin::ctl;
 
 namespace {
@@ -44,11 +46,14 @@ std::wstring HelpFile(const std::wstring& folder) {
 // Waits until the fixture components report as many registrations as expected (the
 // registrar runs beside setup, not waited for).
 std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_ms = 15000) {
-    for (DWORD waited = 0;; waited += 100) {
-        std::map<std::wstring, DWORD> seen = FixtureRegistrations();
-        if (seen.size() >= count || waited >= timeout_ms) return seen;
-        Sleep(100);
-    }
+    std::map<std::wstring, DWORD> seen;
+    WaitUntil(
+        [&] {
+            seen = FixtureRegistrations();
+            return seen.size() >= count;
+        },
+        timeout_ms);
+    return seen;
 }
 
 // How often the registrar registered the system folder's file of this name. The folder is
@@ -66,11 +71,7 @@ DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const 
 
 // Waits until the library is registered in one view of the registry.
 bool WaitForServer(REGSAM view, DWORD timeout_ms) {
-    for (DWORD waited = 0;; waited += 100) {
-        if (!LibraryServer(view).empty()) return true;
-        if (waited >= timeout_ms) return false;
-        Sleep(100);
-    }
+    return WaitUntil([&] { return !LibraryServer(view).empty(); }, timeout_ms);
 }
 
 bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
@@ -109,15 +110,7 @@ std::wstring RecordClient(const std::wstring& folder) {
 }
 
 bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
-    for (DWORD waited = 0;; waited += 100) {
-        HKEY k = nullptr;
-        if (RegOpenKeyExW(root, key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
-            RegCloseKey(k);
-            return true;
-        }
-        if (waited >= timeout_ms) return false;
-        Sleep(100);
-    }
+    return WaitUntil([&] { return testing_support::KeyExists(root, key); }, timeout_ms);
 }
 
 class Install : public ::testing::Test {
@@ -132,7 +125,7 @@ protected:
         if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16)) {
             ASSERT_EQ(GetACP(), static_cast<UINT>(_wtoi(acp))) << "the ANSI code page of this run";
         }
-        ASSERT_TRUE(Exists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
+        ASSERT_TRUE(FileExists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
         CloseExcelWindows();
         ASSERT_TRUE(WaitForRegistrarsToEnd()) << "a registrar of an earlier scenario still runs";
         for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
@@ -179,14 +172,13 @@ protected:
         HKEY key = nullptr;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, ferrolin::kRecordKey, 0, nullptr, 0,
                                                  KEY_SET_VALUE, nullptr, &key, nullptr));
-        const auto set = [key](const wchar_t* name, DWORD type, const std::string& bytes) {
-            RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                           static_cast<DWORD>(bytes.size()));
+        const auto set = [key](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
+            RegSetValueExW(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
         };
-        set(L"Dir", REG_SZ, Utf16(folder + L'\0'));
-        set(L"STATUS_APP", REG_BINARY, Utf16(L"84114117101"));
-        set(L"APP_REFINST", REG_BINARY, Utf16(L"1"));
-        if (withAppExist) set(L"APP_EXIST", REG_BINARY, Utf16(L"01"));
+        set(L"Dir", REG_SZ, Utf16Bytes(folder + L'\0'));
+        set(L"STATUS_APP", REG_BINARY, Utf16Bytes(L"84114117101"));
+        set(L"APP_REFINST", REG_BINARY, Utf16Bytes(L"1"));
+        if (withAppExist) set(L"APP_EXIST", REG_BINARY, Utf16Bytes(L"01"));
         RegCloseKey(key);
     }
 
@@ -194,9 +186,9 @@ protected:
     static std::map<std::wstring, StoredValue> FullRecord(const std::wstring& folder) {
         // REG_SZ with its terminator.
         std::map<std::wstring, StoredValue> expected = {
-            {L"STATUS_APP", {REG_BINARY, Utf16(L"84114117101")}},
-            {L"Dir", {REG_SZ, Utf16(folder + L'\0')}},
-            {L"APP_REFINST", {REG_BINARY, Utf16(L"1")}},
+            {L"STATUS_APP", {REG_BINARY, Utf16Bytes(L"84114117101")}},
+            {L"Dir", {REG_SZ, Utf16Bytes(folder + L'\0')}},
+            {L"APP_REFINST", {REG_BINARY, Utf16Bytes(L"1")}},
         };
         return expected;
     }
@@ -253,12 +245,12 @@ protected:
     // No system component file of the table, and no uninstaller, is in the system folder.
     static bool NoComponentDeployed(std::string* which) {
         for (const DeployedFile& file : DeployedFiles())
-            if (Exists(InstalledPath(file))) {
+            if (FileExists(InstalledPath(file))) {
                 *which = N(file.installed);
                 return false;
             }
         for (const std::wstring& name : Uninstallers())
-            if (Exists(Join(SystemFolder(), name))) {
+            if (FileExists(Join(SystemFolder(), name))) {
                 *which = N(name);
                 return false;
             }
@@ -273,9 +265,9 @@ protected:
     // The uninstallers in the system folder are those beside setup.
     static void ExpectUninstallersCopied() {
         for (const std::wstring& name : Uninstallers()) {
-            const std::string shipped = ReadBytes(Join(DistFolder(), name));
+            const std::string shipped = ReadFileBytes(Join(DistFolder(), name));
             EXPECT_FALSE(shipped.empty()) << N(name) << " is not in the distribution folder";
-            EXPECT_EQ(ReadBytes(Join(SystemFolder(), name)) == shipped, true) << N(name) << " in the system folder";
+            EXPECT_EQ(ReadFileBytes(Join(SystemFolder(), name)) == shipped, true) << N(name) << " in the system folder";
         }
     }
 
@@ -304,7 +296,7 @@ protected:
                             L"WScript.Quit 0\r\n"),
                   0)
             << "the user's Excel: 10 not created, 11 not shown";
-        for (DWORD waited = 0; ExcelWindows().empty() && waited < 10000; waited += 100) Sleep(100);
+        WaitUntil([] { return !ExcelWindows().empty(); }, 10000);
         ASSERT_EQ(ExcelWindows().size(), 1u) << "the user's Excel is not open; Excel's log:" << Log();
     }
 
@@ -319,7 +311,7 @@ protected:
         EXPECT_EQ(open.icon, uidriver::IconKind::Warning);
         EXPECT_EQ(open.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
         uidriver::PressButton(open.hwnd, button);
-        for (DWORD waited = 0; IsWindow(open.hwnd) && waited < 5000; waited += 20) Sleep(20);
+        WaitUntil([&] { return !IsWindow(open.hwnd); }, 5000);
     }
 
     // Abort on the terms page, then Yes: setup ends.
@@ -348,11 +340,13 @@ TEST_F(Install, OrdinaryRoad) {
     // At once a window of setup's says that the installation is being prepared (while
     // Excel starts for the checks); it is gone when the terms page shows.
     HWND preparing = nullptr;
-    for (DWORD waited = 0; !preparing && waited < kPageMs; waited += 20) {
-        for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
-            if (window.visible && window.caption == L"Ferrolin 1.1") preparing = window.hwnd;
-        if (!preparing) Sleep(20);
-    }
+    WaitUntil(
+        [&] {
+            for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
+                if (window.visible && window.caption == L"Ferrolin 1.1") preparing = window.hwnd;
+            return preparing != nullptr;
+        },
+        kPageMs);
     ASSERT_NE(preparing, nullptr) << "no window of setup's while it prepares";
     EXPECT_EQ(N(uidriver::Text(ControlOf(preparing, ctl::Label1))), "Preparing the installation of Ferrolin 1.1 ...");
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
@@ -373,13 +367,13 @@ TEST_F(Install, OrdinaryRoad) {
     Finish(setup);
 
     const std::wstring folder = Upper(library_);
-    EXPECT_EQ(ReadBytes(Workbook(library_)), ReadBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
-    EXPECT_EQ(ReadBytes(HelpFile(library_)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
+    EXPECT_EQ(ReadFileBytes(Workbook(library_)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
+    EXPECT_EQ(ReadFileBytes(HelpFile(library_)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
     const auto record = RecordValues();
     EXPECT_TRUE(record == FullRecord(folder)) << "record:" << Describe(record);
 
     for (const DeployedFile& file : DeployedFiles())
-        EXPECT_EQ(ReadBytes(InstalledPath(file)), ReadBytes(Join(DistFolder(), file.source)))
+        EXPECT_EQ(ReadFileBytes(InstalledPath(file)), ReadFileBytes(Join(DistFolder(), file.source)))
             << N(file.installed) << " in the system folder";
     ExpectUninstallersCopied();
     // Each component registered once, by the registrar of the system folder it lies in: the
@@ -471,8 +465,8 @@ TEST_F(Install, ReinstallRoad) {
     Finish(setup);
 
     EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kCaptionDestination, nullptr, 0})) << "destination page shown";
-    EXPECT_EQ(ReadBytes(Workbook(folder)), ReadBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
-    EXPECT_EQ(ReadBytes(HelpFile(folder)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
+    EXPECT_EQ(ReadFileBytes(Workbook(folder)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
+    EXPECT_EQ(ReadFileBytes(HelpFile(folder)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
     const auto after = RecordValues();
     EXPECT_TRUE(after == before) << "record before:" << Describe(before) << "\nafter:" << Describe(after);
     Sleep(1000);  // a registrar started by mistake would have recorded by now
@@ -509,7 +503,7 @@ TEST_F(Install, ReinstallOverHeldWorkbookEnds) {
     uidriver::PressButton(failure.hwnd, IDOK);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
     CloseHandle(held);
-    EXPECT_EQ(ReadBytes(Workbook(folder)), "old");
+    EXPECT_EQ(ReadFileBytes(Workbook(folder)), "old");
     EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
     EXPECT_TRUE(ExcelWindows().empty()) << "Excel was left open";
 }
@@ -529,8 +523,8 @@ TEST_F(Install, UninstallersReplacedOnEveryRun) {
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(dist, &terms);
     EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()})) << "a message was shown";
-    EXPECT_EQ(ReadBytes(ufr11), ReadBytes(Join(DistFolder(), Uninstallers()[1])));
-    EXPECT_FALSE(Exists(Join(SystemFolder(), Uninstallers()[0])));
+    EXPECT_EQ(ReadFileBytes(ufr11), ReadFileBytes(Join(DistFolder(), Uninstallers()[1])));
+    EXPECT_FALSE(FileExists(Join(SystemFolder(), Uninstallers()[0])));
     CancelAtTerms(setup, terms);
 }
 
@@ -562,7 +556,7 @@ TEST_F(Install, ExcelVersionCheck) {
         } else {
             HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
             CancelAtTerms(setup, terms);
-            EXPECT_TRUE(Exists(Join(SystemFolder(), ferrolin::kLibraryFile))) << N(c.version) << ": not deployed";
+            EXPECT_TRUE(FileExists(Join(SystemFolder(), ferrolin::kLibraryFile))) << N(c.version) << ": not deployed";
         }
     }
     EXPECT_TRUE(RecordValues().empty());
@@ -670,8 +664,8 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
             const std::wstring path = InstalledPath(file);
             bool missing = false;
             for (const wchar_t* m : c.missing) missing = missing || Is(file, m);
-            const std::string expected = missing ? ReadBytes(Join(DistFolder(), file.source)) : "placed";
-            EXPECT_EQ(ReadBytes(path), expected) << c.name << ": " << N(file.source);
+            const std::string expected = missing ? ReadFileBytes(Join(DistFolder(), file.source)) : "placed";
+            EXPECT_EQ(ReadFileBytes(path), expected) << c.name << ": " << N(file.source);
             if (missing && !IsLibrary(file)) {
                 EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << c.name << ": " << N(file.source);
             }
@@ -731,14 +725,14 @@ TEST_F(Install, ComponentCopyFailures) {
             for (const DeployedFile& file : DeployedFiles()) {
                 bool before = false;
                 for (const wchar_t* b : c.deployedBefore) before = before || Is(file, b);
-                EXPECT_EQ(Exists(InstalledPath(file)), before)
+                EXPECT_EQ(FileExists(InstalledPath(file)), before)
                     << N(c.source) << ": " << N(file.source);
             }
         } else {
             HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
             CancelAtTerms(setup, terms);
             for (const DeployedFile& file : DeployedFiles())
-                EXPECT_EQ(Exists(InstalledPath(file)), lstrcmpiW(file.source, c.source) != 0)
+                EXPECT_EQ(FileExists(InstalledPath(file)), lstrcmpiW(file.source, c.source) != 0)
                     << N(c.source) << ": " << N(file.installed);
         }
     }
@@ -761,7 +755,7 @@ TEST_F(Install, AddinFileMissing) {
         uidriver::PressButton(failure.hwnd, IDOK);
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
         EXPECT_TRUE(RecordValues().empty()) << "record written without the workbook";
-        EXPECT_FALSE(Exists(HelpFile(library_))) << "help copied after the workbook failed";
+        EXPECT_FALSE(FileExists(HelpFile(library_))) << "help copied after the workbook failed";
     }
     RemoveTree(Join(scratch_, L"dist"));
     {
@@ -776,7 +770,7 @@ TEST_F(Install, AddinFileMissing) {
         EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
         uidriver::PressButton(failure.hwnd, IDOK);
         Finish(setup);
-        EXPECT_TRUE(Exists(Workbook(library_)));
+        EXPECT_TRUE(FileExists(Workbook(library_)));
         EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
     }
     // A record that cannot be reset (it holds a key of its own) stops setup after the copy,
@@ -828,14 +822,14 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
     Sleep(300);
     EXPECT_TRUE(IsWindow(destination)) << "the destination page was left";
     EXPECT_TRUE(uidriver::IsVisible(ControlOf(destination, ctl::lblCopy)));
-    EXPECT_FALSE(Exists(Workbook(library_))) << "copied while blocked";
-    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Utf16(earlier + L'\0')) << "record touched while blocked";
+    EXPECT_FALSE(FileExists(Workbook(library_))) << "copied while blocked";
+    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Utf16Bytes(earlier + L'\0')) << "record touched while blocked";
     CloseHandle(held);
 
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
     Finish(setup);
-    EXPECT_FALSE(Exists(Workbook(earlier))) << "earlier workbook not deleted";
-    EXPECT_TRUE(Exists(Workbook(library_)));
+    EXPECT_FALSE(FileExists(Workbook(earlier))) << "earlier workbook not deleted";
+    EXPECT_TRUE(FileExists(Workbook(library_)));
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
 }
 
@@ -908,8 +902,8 @@ TEST_F(Install, BrowseOkAndCancel) {
 
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
     Finish(setup);
-    EXPECT_TRUE(Exists(Workbook(chosen)));
-    EXPECT_FALSE(Exists(Workbook(library_)));
+    EXPECT_TRUE(FileExists(Workbook(chosen)));
+    EXPECT_FALSE(FileExists(Workbook(library_)));
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(chosen))) << Describe(RecordValues());
 }
 
@@ -1020,7 +1014,7 @@ TEST_F(Install, DefaultFolderCannotBeCreated) {
                               ferrolin::kMsgCopyTail));
     uidriver::PressButton(copy.hwnd, IDOK);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
-    EXPECT_EQ(ReadBytes(fallback), "a file where the folder would go") << "the file in the folder's place changed";
+    EXPECT_EQ(ReadFileBytes(fallback), "a file where the folder would go") << "the file in the folder's place changed";
     EXPECT_TRUE(RecordValues().empty());
     DeleteFileW(fallback.c_str());
 }
@@ -1071,7 +1065,7 @@ TEST_F(Install, AgreementAndCancel) {
         AnswerCloseExcel(early, IDCANCEL);
         EXPECT_EQ(early.process.WaitForExit(kExitMs), 2u) << "exit code of Cancel with Excel open";
         for (const std::wstring& name : Uninstallers())
-            EXPECT_FALSE(Exists(Join(SystemFolder(), name))) << N(name) << " copied";
+            EXPECT_FALSE(FileExists(Join(SystemFolder(), name))) << N(name) << " copied";
         EXPECT_TRUE(RecordValues().empty()) << Describe(RecordValues());
         EXPECT_EQ(ExcelWindows().size(), 1u) << "setup touched the user's Excel";
     }
@@ -1137,11 +1131,12 @@ TEST_F(Install, Links) {
         ClickPicture(ControlOf(terms, c.picture));
         ++expectedLines;
         std::vector<std::wstring> lines;
-        for (DWORD waited = 0; waited < 15000; waited += 100) {
-            lines = LogLines(urls);
-            if (lines.size() >= expectedLines) break;
-            Sleep(100);
-        }
+        WaitUntil(
+            [&] {
+                lines = LogLines(urls);
+                return lines.size() >= expectedLines;
+            },
+            15000);
         ASSERT_EQ(lines.size(), expectedLines) << "picture " << c.picture;
         EXPECT_EQ(N(lines.back()), N(c.url)) << "picture " << c.picture;
         EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}))
@@ -1179,8 +1174,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     using uidriver::PressKey;
     using uidriver::PressKeyUntilFocus;
     const auto waitFocus = [](HWND window, HWND expected) {
-        for (DWORD waited = 0; FocusOf(window) != expected && waited < 5000; waited += 20) Sleep(20);
-        return FocusOf(window) == expected;
+        return WaitUntil([&] { return FocusOf(window) == expected; }, 5000);
     };
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(DistFolder(), &terms);
@@ -1198,7 +1192,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     EXPECT_TRUE(waitFocus(terms, ControlOf(terms, ctl::Text1))) << "the focus is not back on the conditions";
     PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::chkOk));
     PressKey(VK_SPACE);
-    for (DWORD waited = 0; !uidriver::IsChecked(ControlOf(terms, ctl::chkOk)) && waited < 5000; waited += 20) Sleep(20);
+    WaitUntil([&] { return uidriver::IsChecked(ControlOf(terms, ctl::chkOk)); }, 5000);
     EXPECT_TRUE(uidriver::IsEnabled(ControlOf(terms, ctl::Command2))) << "Space did not check the box";
     PressKey(VK_ESCAPE);  // Abort is disabled now: nothing happens
     // Back and Abort are disabled: Tab goes from the box to Next and round to the
@@ -1220,10 +1214,10 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     EXPECT_TRUE(waitFocus(picker, drives)) << "picker: focus not on the drive list";
     const auto dropped = [&] { return SendMessageW(drives, CB_GETDROPPEDSTATE, 0, 0) != 0; };
     PressKey(VK_F4);
-    for (DWORD waited = 0; !dropped() && waited < 5000; waited += 20) Sleep(20);
+    WaitUntil(dropped, 5000);
     EXPECT_TRUE(dropped()) << "F4 did not open the drive list";
     PressKey(VK_ESCAPE);  // closes the list, not the picker
-    for (DWORD waited = 0; dropped() && waited < 5000; waited += 20) Sleep(20);
+    WaitUntil([&] { return !dropped(); }, 5000);
     Sleep(200);
     ASSERT_TRUE(IsWindowVisible(picker)) << "Escape in the open drive list closed the picker";
     EXPECT_FALSE(dropped()) << "Escape did not close the drive list";
@@ -1233,8 +1227,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     const std::wstring opened = uidriver::Text(ControlOf(picker, ctl::lblPath));
     const LRESULT current = SendMessageW(folders, LB_GETCURSEL, 0, 0);
     PressKey(VK_DOWN);
-    for (DWORD waited = 0; SendMessageW(folders, LB_GETCURSEL, 0, 0) == current && waited < 5000; waited += 20)
-        Sleep(20);
+    WaitUntil([&] { return SendMessageW(folders, LB_GETCURSEL, 0, 0) != current; }, 5000);
     const LRESULT selected = SendMessageW(folders, LB_GETCURSEL, 0, 0);
     ASSERT_NE(selected, current) << "Down did not move in the folder list";
     wchar_t item[MAX_PATH] = {};
@@ -1242,8 +1235,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     SendMessageW(folders, LB_GETTEXT, selected, reinterpret_cast<LPARAM>(item));
     const std::wstring inside = Join(opened, picker::Trimmed(item));
     PressKey(VK_RETURN);
-    for (DWORD waited = 0; uidriver::Text(ControlOf(picker, ctl::lblPath)) != inside && waited < 5000; waited += 20)
-        Sleep(20);
+    WaitUntil([&] { return uidriver::Text(ControlOf(picker, ctl::lblPath)) == inside; }, 5000);
     EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), N(inside)) << "Enter did not open the folder";
     PressKey(VK_ESCAPE);
     uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
@@ -1287,8 +1279,8 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
     Finish(setup);
 
     const std::wstring folder = Upper(library);
-    EXPECT_EQ(ReadBytes(Workbook(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
-    EXPECT_EQ(ReadBytes(HelpFile(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
+    EXPECT_EQ(ReadFileBytes(Workbook(library)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
+    EXPECT_EQ(ReadFileBytes(HelpFile(library)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
     const auto record = RecordValues();
     EXPECT_TRUE(record == FullRecord(folder)) << "record:" << Describe(record);
     ExpectExcelLeftWithAddin(folder);
@@ -1327,21 +1319,21 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
     AgreeAndNext(WaitPage(again, ferrolin::kCaptionTerms));
     Finish(again);
     EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kCaptionDestination, nullptr, 0})) << "destination page shown";
-    EXPECT_EQ(ReadBytes(HelpFile(library)), ReadBytes(Join(DistFolder(), ferrolin::kSourceHelp)))
+    EXPECT_EQ(ReadFileBytes(HelpFile(library)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)))
         << "the reinstall did not copy into the recorded folder";
 
     // UFR11 from the system folder, after its ten seconds.
     CloseExcelWindows();
     EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"UFR11.exe"), L"", 40000), 0);
-    EXPECT_FALSE(Exists(Workbook(library))) << "UFR11 left the workbook";
-    EXPECT_FALSE(Exists(HelpFile(library))) << "UFR11 left the help file";
+    EXPECT_FALSE(FileExists(Workbook(library))) << "UFR11 left the workbook";
+    EXPECT_FALSE(FileExists(HelpFile(library))) << "UFR11 left the help file";
 }
 
 #if !defined(_WIN64) && defined(FERROLIN_STANDIN_64)
 // The 32-bit setup on 64-bit Windows meets a 64-bit Excel: it cannot install a library that
 // Excel loads, so it says which setup to run and ends before anything is copied.
 TEST_F(Install, ThirtyTwoBitSetupRefusesSixtyFourBitExcel) {
-    const std::wstring excel64 = uidriver::WindowsPath(FERROLIN_STANDIN_64);
+    const std::wstring excel64 = testing_support::WindowsPath(FERROLIN_STANDIN_64);
     ASSERT_EQ(RunToEnd(excel64, L"/RegServer"), 0);
     SetupRun setup = StartSetup(DistFolder());
     const uidriver::MessageBoxInfo refusal = WaitMessage(setup, L"Orvicta");

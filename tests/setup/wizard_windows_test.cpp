@@ -11,6 +11,7 @@
 #include "controls.h"
 #include "names.h"
 #include "setup_host.h"
+#include "test_support.h"
 #include "uidriver.h"
 
 namespace {
@@ -18,7 +19,7 @@ namespace {
 using namespace ferrolin;
 
 const DWORD kWaitMs = 15000;
-const std::wstring kHost = uidriver::WindowsPath(SETUP_HOST);
+const std::wstring kHost = testing_support::WindowsPath(SETUP_HOST);
 
 enum Kind { Button, CheckBox, Frame, Label, Picture, Icon, Line, TextBox };
 

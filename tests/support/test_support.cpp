@@ -1,8 +1,7 @@
 #include "test_support.h"
 
-#include <shellapi.h>
-
 #include <cstdio>
+#include <sstream>
 
 #include "handles.h"
 #include "names.h"
@@ -11,6 +10,11 @@ namespace testing_support {
 
 namespace {
 const wchar_t kTestRoot[] = L"Software\\FerrolinTests";
+const DWORD kPollMs = 50;
+
+std::wstring Child(const std::wstring& folder, const std::wstring& name) {
+    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
 
 void DeleteRecord() {
     RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
@@ -122,6 +126,18 @@ TempDir::TempDir(const std::wstring& name) {
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    ferrolin::unique_handle file = ferrolin::adopt_file(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+        nullptr));
+    if (!file) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     ferrolin::unique_handle file = ferrolin::adopt_file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -130,20 +146,52 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+std::vector<std::wstring> LogLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    std::istringstream in(ReadFileBytes(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+        std::wstring wide(static_cast<size_t>(length), L'\0');
+        if (length) MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], length);
+        lines.push_back(wide);
+    }
+    return lines;
+}
+
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+void RemoveFile(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
 void RemoveTree(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    std::wstring from = path;
-    from.push_back(L'\0');  // SHFileOperation takes a double-NUL-terminated list
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Child(path, L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(Child(path, name));
+            else
+                RemoveFile(Child(path, name));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+std::wstring WindowsPath(const std::string& path) {
+    std::wstring out;
+    if (!path.empty() && path[0] == '/') out = L"Z:";
+    for (char c : path) out += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
 }
 
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
@@ -180,6 +228,15 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
     run.exitCode = static_cast<int>(code);
     run.what = name + ": ended with code " + std::to_string(run.exitCode);
     return run;
+}
+
+bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (predicate()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollMs);
+    }
 }
 
 }  // namespace testing_support

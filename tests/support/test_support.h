@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,19 @@ public:
 private:
     std::wstring path_;
 };
+
+// Files. A file is read shared with its writers (a log still being written, say).
+std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The lines of a log that another program writes in UTF-8, without their "\r\n" or "\n";
+// none when the file is unreadable.
+std::vector<std::wstring> LogLines(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+void RemoveFile(const std::wstring& path);  // clears read-only first; ignores a missing file
+// A folder with everything in it (read-only files too); nothing when it is missing.
+void RemoveTree(const std::wstring& path);
+// Windows path of a Unix path as Wine maps it (the root is drive Z:). Windows paths pass.
+std::wstring WindowsPath(const std::string& path);
 
 // A program run to its end: its exit code (-1 when it did not start or did not end in
 // time, and then it is ended), and how it went, in words for a failure message: that it
@@ -82,7 +95,9 @@ struct ProgramRun {
     std::string what;
 };
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
-bool FileExists(const std::wstring& path);
-void RemoveTree(const std::wstring& path);
+
+// Asks the predicate every 50 ms until it holds, for timeout_ms at most (the last time once
+// they have passed); whether it held. Pumps no messages.
+bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms);
 
 }  // namespace testing_support

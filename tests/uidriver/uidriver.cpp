@@ -1,6 +1,7 @@
 #include "uidriver.h"
 
 #include "icon_hook.h"
+#include "test_support.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +12,6 @@ namespace uidriver {
 
 namespace {
 
-const DWORD kPollMs = 50;
 const UINT kSendTimeoutMs = 5000;
 
 std::string Narrow(const std::wstring& text) {
@@ -71,16 +71,6 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM data) {
     return TRUE;
 }
 
-template <class Done>
-bool Poll(DWORD timeout_ms, Done done) {
-    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(kPollMs);
-    }
-}
-
 HWND FindIconStatic(HWND box) {
     for (const WindowInfo& w : Children(box)) {
         if (lstrcmpiW(w.class_name.c_str(), L"Static") == 0 && (Style(w.hwnd) & SS_TYPEMASK) == SS_ICON)
@@ -98,7 +88,7 @@ IconKind IconOf(HWND icon_static) {
     if (!shown) return IconKind::None;
 
     RemovePropW(icon_static, uidriver_hook::kAnswerProperty);
-    if (HMODULE hook_module = LoadLibraryW(WindowsPath(UIDRIVER_ICON_HOOK).c_str())) {
+    if (HMODULE hook_module = LoadLibraryW(testing_support::WindowsPath(UIDRIVER_ICON_HOOK).c_str())) {
         const auto procedure =
             reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(
                 GetProcAddress(hook_module, uidriver_hook::kHookProcedure)));
@@ -258,13 +248,14 @@ HWND FindTopLevel(const WindowQuery& query) {
 
 HWND WaitForWindow(const WindowQuery& query, DWORD timeout_ms) {
     HWND found = nullptr;
-    if (Poll(timeout_ms, [&] { return (found = FindTopLevel(query)) != nullptr; })) return found;
+    if (testing_support::WaitUntil([&] { return (found = FindTopLevel(query)) != nullptr; }, timeout_ms))
+        return found;
     throw Timeout("no " + Describe(query) + " after " + std::to_string(timeout_ms) +
                   " ms; top-level windows:\n" + Describe(TopLevelWindows()));
 }
 
 void WaitForNoWindow(const WindowQuery& query, DWORD timeout_ms) {
-    if (Poll(timeout_ms, [&] { return FindTopLevel(query) == nullptr; })) return;
+    if (testing_support::WaitUntil([&] { return FindTopLevel(query) == nullptr; }, timeout_ms)) return;
     throw Timeout(Describe(query) + " still there after " + std::to_string(timeout_ms) +
                   " ms; top-level windows:\n" + Describe(TopLevelWindows()));
 }
@@ -374,12 +365,9 @@ void PressKey(WORD key, bool shift) {
 
 void PressKeyUntilFocus(HWND window, WORD key, HWND expected, bool shift) {
     PressKey(key, shift);
-    for (DWORD waited = 0; FocusOf(window) != expected; waited += 20) {
-        if (waited >= kSendTimeoutMs)
-            throw Timeout("the focus did not reach \"" + Printable(Text(expected)) + "\" (it is on \"" +
-                          Printable(Text(FocusOf(window))) + "\")");
-        Sleep(20);
-    }
+    if (!testing_support::WaitUntil([&] { return FocusOf(window) == expected; }, kSendTimeoutMs))
+        throw Timeout("the focus did not reach \"" + Printable(Text(expected)) + "\" (it is on \"" +
+                      Printable(Text(FocusOf(window))) + "\")");
 }
 
 void TypeText(HWND edit, const std::wstring& text) {
@@ -463,12 +451,5 @@ int ScreenDpiX() { return ScreenCaps(LOGPIXELSX); }
 int ScreenDpiY() { return ScreenCaps(LOGPIXELSY); }
 
 int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
-std::wstring WindowsPath(const std::string& path) {
-    std::wstring out;
-    if (!path.empty() && path[0] == '/') out = L"Z:";
-    for (char c : path) out += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return out;
-}
 
 }  // namespace uidriver

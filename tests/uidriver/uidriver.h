@@ -172,7 +172,4 @@ int ScreenDpiY();
 // Twips (1/1440 inch) to pixels at `dpi`, rounded to the nearest pixel.
 int TwipsToPixels(int twips, int dpi);
 
-// Windows path of a Unix path as Wine maps it (the root is drive Z:). Windows paths pass.
-std::wstring WindowsPath(const std::string& path);
-
 }  // namespace uidriver

@@ -2,12 +2,13 @@
 // and acting on them, message boxes of every icon kind, and what a timeout reports.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
 #include "uidriver.h"
 
 namespace {
 
 const DWORD kWaitMs = 10000;
-const std::wstring kProbe = uidriver::WindowsPath(UIDRIVER_PROBE);
+const std::wstring kProbe = testing_support::WindowsPath(UIDRIVER_PROBE);
 
 struct EndLeftovers {
     ~EndLeftovers() { uidriver::EndScenario(); }
@@ -128,8 +129,8 @@ TEST(UiDriver, Geometry) {
         EXPECT_EQ(uidriver::TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " twips at " << c.dpi << " dpi";
     EXPECT_GT(uidriver::ScreenDpiX(), 0);
 
-    EXPECT_EQ(uidriver::WindowsPath("/work/b/x.exe"), L"Z:\\work\\b\\x.exe");
-    EXPECT_EQ(uidriver::WindowsPath("C:/b/x.exe"), L"C:\\b\\x.exe");
+    EXPECT_EQ(testing_support::WindowsPath("/work/b/x.exe"), L"Z:\\work\\b\\x.exe");
+    EXPECT_EQ(testing_support::WindowsPath("C:/b/x.exe"), L"C:\\b\\x.exe");
 
     EndLeftovers end;
     uidriver::Process probe = uidriver::Start(kProbe);

@@ -16,8 +16,8 @@ using ferrolin::kProductTitle10;
 
 namespace {
 
-const std::wstring kUfr11 = uidriver::WindowsPath(UFR11_PROGRAM);
-const std::wstring kUfr10 = uidriver::WindowsPath(UFR10_PROGRAM);
+const std::wstring kUfr11 = testing_support::WindowsPath(UFR11_PROGRAM);
+const std::wstring kUfr10 = testing_support::WindowsPath(UFR10_PROGRAM);
 const DWORD kWindowMs = 10000;  // for a window to appear
 const DWORD kWaitRunMs = 30000;  // UFR11's ten seconds, with room for a slow machine
 const DWORD kImmediateMs = 5000;
