@@ -17,6 +17,8 @@ inline int TwipsToPixels(int twips, UINT dpi) noexcept {
 inline int PixelsToTwips(int pixels, UINT dpi) noexcept {
     return MulDiv(pixels, kTwipsPerInch, static_cast<int>(dpi));
 }
+// A font's height in pixels for its size in points (72 to the inch).
+inline int PointsToPixels(int points, UINT dpi) noexcept { return MulDiv(points, static_cast<int>(dpi), 72); }
 
 // The DPI of the screen as the system reports it to this program.
 inline UINT SystemDpi() noexcept {

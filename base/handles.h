@@ -1,6 +1,6 @@
-// Owners for the Windows resources the programs hold: registry keys, kernel handles,
-// GDI objects and device contexts, BSTRs, VARIANTs, SAFEARRAYs and COM interface pointers. Each releases its resource
-// in its destructor, so an early return or an exception cannot leak it.
+// Owners for the Windows resources the programs hold: registry keys, kernel handles, GDI
+// objects and device contexts, BSTRs, VARIANTs, SAFEARRAYs and COM interface pointers. Each
+// releases its resource in its destructor, so an early return or an exception cannot leak it.
 #pragma once
 
 #include <windows.h>

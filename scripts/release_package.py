@@ -4,10 +4,11 @@
   release_package.py check   --vendor DIR --tree BUILD...
   release_package.py package --vendor DIR --tree LABEL=BUILD... --out DIR --guide FILE
                              [--sign-pfx FILE --sign-password-file FILE [--timestamp-url URL]]
-  release_package.py folder  --vendor DIR --tree BUILD --out DIR --guide FILE
+  release_package.py folder  --vendor DIR --tree BUILD --out DIR --guide FILE [--without NAME]...
 
 The folder command makes one tree's distribution folder as a release makes it, from any
 vendor folder and without a release's checks: the tests' folder of stand-ins is made so.
+--without leaves out a file the tree did not build (a 64-bit tree without a 32-bit library).
 
 Each build tree lists what a distribution folder holds in release-files.txt: the bitness of
 its setup, the files it built, the names of the vendor's files, and the files setup copies
@@ -212,6 +213,8 @@ def system_places(manifest, folder):
     lines = [f"In this release ({os.path.basename(folder)}):"]
     width = max(len(name) for name, _ in manifest.system)
     for name, installed in manifest.system:
+        if not os.path.isfile(os.path.join(folder, name)):
+            continue  # left out of a test folder
         bits = file_bits(os.path.join(folder, name))
         if manifest.bits == 64:
             place = ("C:\\Windows\\SysWOW64\\" if bits == 32 else "C:\\Windows\\System32\\") + installed
@@ -281,10 +284,12 @@ def package(args):
             print(f"{os.path.join(out, name)}: {os.path.getsize(os.path.join(out, name))} bytes")
 
 
-def fill_folder(manifest, vendor, folder, args):
+def fill_folder(manifest, vendor, folder, args, leave_out=()):
     """One distribution folder: the files the tree built (signed when asked), the vendor's
     files and the guide."""
     for target, source in manifest.built:
+        if target in leave_out:
+            continue
         if not source or not os.path.isfile(source):
             raise ReleaseError(f"{manifest.tree} has not built {target} ({source or 'no file named for it'})")
         shutil.copyfile(source, os.path.join(folder, target))
@@ -332,9 +337,13 @@ def folder(args):
     if missing:
         raise ReleaseError(f"the vendor folder {args.vendor} lacks {', '.join(missing)}")
     out = os.path.abspath(args.out)
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    fill_folder(manifest, vendor, out, args)
+    try:
+        if os.path.isdir(out):
+            shutil.rmtree(out)
+        os.makedirs(out)
+    except OSError as error:
+        raise ReleaseError(f"cannot make the folder {out} afresh (is a program running from it?): {error}")
+    fill_folder(manifest, vendor, out, args, set(args.without))
 
 
 def main():
@@ -347,6 +356,7 @@ def main():
     parser.add_argument("--sign-pfx", default="")
     parser.add_argument("--sign-password-file", default="")
     parser.add_argument("--timestamp-url", default="")
+    parser.add_argument("--without", action="append", default=[])
     args = parser.parse_args()
     try:
         {"check": check, "package": package, "folder": folder}[args.command](args)

@@ -20,6 +20,23 @@ void AdjustForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
     AdjustWindowRectEx(rect, style, FALSE, exStyle);
 }
 
+// The window class that makes a control of each kind.
+const wchar_t* WindowClassOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::Frame: return L"BUTTON";
+    case ControlKind::TextBox: return L"EDIT";
+    case ControlKind::List: return L"LISTBOX";
+    case ControlKind::DropDownList: return L"COMBOBOX";
+    case ControlKind::Label:
+    case ControlKind::Picture:
+    case ControlKind::Icon:
+    case ControlKind::Line: break;
+    }
+    return L"STATIC";
+}
+
 // No WS_CLIPCHILDREN: a frame paints only its border, the form paints what lies inside it.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
@@ -248,26 +265,6 @@ bool Form::KeyDown(UINT key) {
     return true;
 }
 
-namespace {
-
-const wchar_t* WindowClassOf(ControlKind kind) {
-    switch (kind) {
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::Frame: return L"BUTTON";
-    case ControlKind::TextBox: return L"EDIT";
-    case ControlKind::List: return L"LISTBOX";
-    case ControlKind::DropDownList: return L"COMBOBOX";
-    case ControlKind::Label:
-    case ControlKind::Picture:
-    case ControlKind::Icon:
-    case ControlKind::Line: break;
-    }
-    return L"STATIC";
-}
-
-}  // namespace
-
 HWND Form::AddControl(int id, ControlKind kind, const wchar_t* text, DWORD style, DWORD exStyle,
                       TwipsRect place, FontStyle font) {
     HWND control = CreateWindowExW(exStyle, WindowClassOf(kind), text, WS_CHILD | WS_CLIPSIBLINGS | style,
@@ -377,7 +374,7 @@ unique_hfont Form::MakeFont(const FontStyle& style) const {
         const int height = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
         points = height ? MulDiv(height, 72, static_cast<int>(SystemDpi())) : 9;
     }
-    font.lfHeight = -MulDiv(points, static_cast<int>(dpi_), 72);
+    font.lfHeight = -PointsToPixels(points, dpi_);
     font.lfWidth = 0;
     if (style.face) lstrcpynW(font.lfFaceName, style.face, LF_FACESIZE);
     if (style.bold) font.lfWeight = FW_BOLD;

@@ -36,8 +36,8 @@ void CreateForm(HWND form) {
                                 kFrame1Height, dpi);
     HWND label1 = CreateControl(frame1, L"STATIC", kUninstallWaitText, SS_LEFT, kLabel1, kLabel1Left, kLabel1Top,
                                 kLabel1Width, kLabel1Height, dpi);
-    label_font.reset(CreateFontW(-MulDiv(kLabel1FontPoints, static_cast<int>(dpi), 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+    label_font.reset(CreateFontW(-PointsToPixels(kLabel1FontPoints, dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE,
+                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH | FF_SWISS, kWaitWindowFont));
     SendMessageW(label1, WM_SETFONT, reinterpret_cast<WPARAM>(label_font.get()), FALSE);
 

@@ -15,6 +15,7 @@
 #include "test_support.h"
 
 using ferrolin::com_ptr;
+using testing_support::JoinLines;
 using testing_support::LogLines;
 using testing_support::Narrow;
 using namespace standin_test;
@@ -45,12 +46,6 @@ bool QuitAndRelease(ferrolin::com_ptr<IDispatch>& app, Held&... held) {
 
 std::wstring ExcelKey(const wchar_t* subkey) {
     return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
-}
-
-std::string Join(const std::vector<std::wstring>& lines) {
-    std::string text;
-    for (const std::wstring& line : lines) text += "\n  " + Narrow(line);
-    return text;
 }
 
 bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milliseconds) {
@@ -200,10 +195,10 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
         c.created.reset();
         EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
         auto lines = LogOf(LogLines(log), c.processId);
-        ASSERT_GE(lines.size(), 3u) << c.name << Join(lines);
+        ASSERT_GE(lines.size(), 3u) << c.name << JoinLines(lines);
         EXPECT_EQ("Start", Narrow(lines.front())) << c.name;
         EXPECT_EQ(Narrow(c.creation), Narrow(lines[1])) << c.name;
-        EXPECT_EQ("End Released", Narrow(lines.back())) << c.name << Join(lines);
+        EXPECT_EQ("End Released", Narrow(lines.back())) << c.name << JoinLines(lines);
     }
 }
 
@@ -711,7 +706,7 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
         L"End Quit",
     };
     auto lines = LogOf(LogLines(log), processId);
-    ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size()) << Join(lines);
+    ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size()) << JoinLines(lines);
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Narrow(expected[i]), Narrow(lines[i])) << "line " << i + 1;
 }
 
@@ -760,7 +755,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
         Outcome followed = Invoke(link.get(), L"Follow", DISPATCH_METHOD, CallArgs().boolean(false).boolean(true));
         if (c.opens) {
             EXPECT_TRUE(followed.ok()) << c.name << ": " << followed.describe();
-            EXPECT_TRUE(WaitForLine(urls, c.address, 10000)) << c.name << ": not recorded" << Join(LogLines(urls));
+            EXPECT_TRUE(WaitForLine(urls, c.address, 10000)) << c.name << ": not recorded" << JoinLines(LogLines(urls));
         } else {
             EXPECT_EQ(DISP_E_EXCEPTION, followed.hr) << c.name;
             EXPECT_EQ(1004, followed.number) << c.name;

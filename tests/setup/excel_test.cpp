@@ -24,6 +24,7 @@
 #include "uidriver.h"
 
 using namespace ferrolin;
+using testing_support::JoinLines;
 using testing_support::Narrow;
 
 namespace {
@@ -32,12 +33,6 @@ const DWORD kWaitMs = 20000;
 const std::wstring kHost = testing_support::WindowsPath(SETUP_HOST);
 const std::wstring kStandIn = testing_support::WindowsPath(EXCEL_STANDIN);
 const std::wstring kUrlRecorder = testing_support::WindowsPath(URL_RECORDER);
-
-std::string Join(const std::vector<std::wstring>& lines) {
-    std::string out;
-    for (const std::wstring& line : lines) out += "\n  " + Narrow(line);
-    return out;
-}
 
 // The log lines as (process id, event) pairs, in the order written.
 struct Event {
@@ -77,7 +72,7 @@ std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid) {
         while (at < lines.size() && lines[at] != want) ++at;
         if (at == lines.size())
             return ::testing::AssertionFailure() << "missing, or out of order: " << Narrow(want)
-                                                 << "\nlog:" << Join(lines);
+                                                 << "\nlog:" << JoinLines(lines);
         ++at;
     }
     return ::testing::AssertionSuccess();
@@ -196,7 +191,7 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
     EXPECT_FALSE(uidriver::IsVisible(finishing));
 
     std::vector<Event> events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
+    ASSERT_EQ(Instances(events).size(), 1u) << JoinLines(testing_support::LogLines(log_));
     const DWORD first = Instances(events)[0];
     EXPECT_TRUE(InOrder(LinesOf(events, first),
                         {L"Create Application", L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\") -> Error 9",
@@ -210,13 +205,13 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
     LeavePage(page);
     HWND again = WaitForShownPage(kCaptionDestination, host);
     events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 2u) << Join(testing_support::LogLines(log_));
+    ASSERT_EQ(Instances(events).size(), 2u) << JoinLines(testing_support::LogLines(log_));
     const DWORD second = Instances(events)[1];
     const std::vector<std::wstring> lines = LinesOf(events, second);
     EXPECT_TRUE(InOrder(lines, {L"Create Application", L"Application.DisplayAlerts=False",
                                 L"Application.ActiveWorkbook", L"Application.Quit"}));
-    EXPECT_EQ(Count(lines, L"Workbooks.Add"), 0u) << "the repeat adds no workbook" << Join(lines);
-    EXPECT_EQ(Count(lines, L"Workbook.Close"), 0u) << "a new instance has no active workbook" << Join(lines);
+    EXPECT_EQ(Count(lines, L"Workbooks.Add"), 0u) << "the repeat adds no workbook" << JoinLines(lines);
+    EXPECT_EQ(Count(lines, L"Workbook.Close"), 0u) << "a new instance has no active workbook" << JoinLines(lines);
     EXPECT_TRUE(WaitForProcessEnd(second, kWaitMs));
 
     LeavePage(again);
@@ -232,7 +227,7 @@ TEST_F(ExcelIntegration, RemoveTakesAnInstalledAddInOut) {
     uidriver::Process host = uidriver::Start(kHost, L"remove-from-excel frmWizard2");
     HWND page = WaitForPage(kCaptionAddin, host);
     std::vector<Event> events = Events(log_);
-    ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
+    ASSERT_EQ(Instances(events).size(), 1u) << JoinLines(testing_support::LogLines(log_));
     const DWORD instance = Instances(events)[0];
     EXPECT_TRUE(InOrder(LinesOf(events, instance),
                         {L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=False",
@@ -294,7 +289,7 @@ TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
         EXPECT_FALSE(uidriver::IsVisible(finishing));
 
         std::vector<Event> events = Events(log_);
-        ASSERT_EQ(Instances(events).size(), 1u) << Join(testing_support::LogLines(log_));
+        ASSERT_EQ(Instances(events).size(), 1u) << JoinLines(testing_support::LogLines(log_));
         const DWORD excel = Instances(events)[0];
         std::vector<std::wstring> expected = {
             L"Create Application", L"Workbooks.Add", L"Application.WindowState=-4140",
@@ -303,7 +298,7 @@ TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
         expected.insert(expected.end(), c.afterInstall.begin(), c.afterInstall.end());
         const std::vector<std::wstring> lines = LinesOf(events, excel);
         EXPECT_TRUE(InOrder(lines, expected));
-        EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), c.installs) << Join(lines);
+        EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), c.installs) << JoinLines(lines);
         EXPECT_EQ(Count(lines, L"Application.Quit"), 0u) << "Excel must not be asked to quit";
 
         uidriver::PressButton(box, IDOK);
@@ -336,7 +331,7 @@ TEST_F(ExcelIntegration, AddWithoutTheWorkbookStopsTheProgram) {
     ASSERT_EQ(Instances(events).size(), 1u);
     const std::vector<std::wstring> lines = LinesOf(events, Instances(events)[0]);
     EXPECT_TRUE(InOrder(lines, {L"AddIns.Add(" + Quoted(folder_.file(L"Ferrolin 1.1.xla")) + L") -> Error 1004"}));
-    EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), 0u) << Join(lines);
+    EXPECT_EQ(Count(lines, L"AddIn.Installed=True"), 0u) << JoinLines(lines);
 
     uidriver::PressButton(box, IDOK);
     EXPECT_EQ(host.WaitForExit(kWaitMs), 10u) << "exit code of the run-time error stop";
@@ -374,7 +369,7 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         } catch (const VbError& e) {
             // The stand-in's log says whether an instance started at all.
             ADD_FAILURE() << c.name << ": error " << e.number() << " " << Narrow(e.description())
-                          << "; the stand-in's log: " << Join(testing_support::LogLines(log_));
+                          << "; the stand-in's log: " << JoinLines(testing_support::LogLines(log_));
         }
         EXPECT_EQ(folder, c.expected) << c.name;
         const std::vector<Event> events = Events(log_);
@@ -448,7 +443,7 @@ TEST_F(ExcelIntegration, SendMail) {
                     return !opened.empty();
                 },
                 10000);
-            EXPECT_EQ(opened, std::vector<std::wstring>{mailto}) << Join(opened);
+            EXPECT_EQ(opened, std::vector<std::wstring>{mailto}) << JoinLines(opened);
         } else {
             EXPECT_TRUE(InOrder(lines, {L"Hyperlink.Follow(False, True) -> Error 1004"}));
         }
@@ -501,5 +496,5 @@ TEST_F(ExcelIntegration, WithoutExcel) {
         uidriver::PressButton(box, IDOK);
         EXPECT_EQ(host.WaitForExit(kWaitMs), 10u);
     }
-    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << Join(testing_support::LogLines(log_));
+    EXPECT_TRUE(Events(log_).empty()) << "an Excel instance started" << JoinLines(testing_support::LogLines(log_));
 }

@@ -24,22 +24,13 @@
 #include "uidriver.h"
 
 using namespace install_e2e;
+using testing_support::Utf8;
 using testing_support::WaitUntil;
 namespace ctl = ferrolin::ctl;
 
 namespace {
 
 std::wstring shots;
-
-std::string Utf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    if (length)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr,
-                            nullptr);
-    return bytes;
-}
 
 void WriteText(const std::wstring& path, const std::string& text) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -62,10 +62,6 @@ std::wstring SystemWow64Folder() {
 std::wstring StandInProgram() { return testing_support::WindowsPath(FERROLIN_STANDIN); }
 std::wstring UrlRecorderProgram() { return testing_support::WindowsPath(FERROLIN_URL_RECORDER); }
 
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
 bool FolderExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -386,10 +382,7 @@ std::string Describe(const std::map<std::wstring, StoredValue>& values) {
     std::ostringstream out;
     for (const auto& [name, value] : values) {
         out << "\n  " << std::string(name.begin(), name.end()) << " type " << value.type << ":";
-        for (unsigned char c : value.bytes) {
-            static const char digits[] = "0123456789ABCDEF";
-            out << ' ' << digits[c >> 4] << digits[c & 15];
-        }
+        if (!value.bytes.empty()) out << ' ' << testing_support::Hex(value.bytes);
     }
     return values.empty() ? "\n  (no record)" : out.str();
 }

@@ -25,7 +25,7 @@ std::wstring SystemFolder();        // the Windows system folder
 std::wstring SystemWow64Folder();   // the 32-bit system folder of 64-bit Windows (SysWOW64)
 std::wstring StandInProgram();      // excel_standin.exe
 std::wstring UrlRecorderProgram();  // url_recorder.exe
-std::wstring Join(const std::wstring& folder, const std::wstring& name);
+using testing_support::Join;
 
 // Files. Reading, finding and removing them are the shared helpers of test_support.h.
 using testing_support::FileExists;

@@ -12,10 +12,6 @@ namespace {
 const wchar_t kTestRoot[] = L"Software\\FerrolinTests";
 const DWORD kPollMs = 50;
 
-std::wstring Child(const std::wstring& folder, const std::wstring& name) {
-    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
 void DeleteRecord() {
     RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
     RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
@@ -110,6 +106,27 @@ std::string Hex(const std::vector<BYTE>& bytes) {
     return out;
 }
 
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
+    if (needed > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], needed, nullptr,
+                            nullptr);
+    return out;
+}
+
+std::string JoinLines(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) text += "\n  " + Narrow(line);
+    return text;
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
 std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
@@ -172,15 +189,15 @@ void RemoveFile(const std::wstring& path) {
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Child(path, L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(Child(path, name));
+                RemoveTree(Join(path, name));
             else
-                RemoveFile(Child(path, name));
+                RemoveFile(Join(path, name));
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }

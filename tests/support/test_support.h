@@ -57,7 +57,10 @@ ferrolin::unique_variant Bool(bool value);
 std::vector<BYTE> Utf16Bytes(const std::wstring& text);
 // Printable form of bytes for failure messages ("30 00 31 00").
 std::string Hex(const std::vector<BYTE>& bytes);
-std::string Narrow(const std::wstring& text);
+std::string Narrow(const std::wstring& text);  // ASCII, '?' for anything else
+std::string Utf8(const std::wstring& text);
+// Lines for a failure message: each on a line of its own, indented.
+std::string JoinLines(const std::vector<std::wstring>& lines);
 
 // A fresh empty folder under the temporary folder, removed with its contents afterwards.
 class TempDir {
@@ -74,6 +77,7 @@ private:
 };
 
 // Files. A file is read shared with its writers (a log still being written, say).
+std::wstring Join(const std::wstring& folder, const std::wstring& name);  // one backslash between
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // The lines of a log that another program writes in UTF-8, without their "\r\n" or "\n";

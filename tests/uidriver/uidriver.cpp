@@ -14,21 +14,12 @@ namespace {
 
 const UINT kSendTimeoutMs = 5000;
 
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], needed, nullptr,
-                            nullptr);
-    return out;
-}
+using testing_support::Utf8;
 
 // Control characters shown visibly, so a failure message shows "\r" where the text has one.
 std::string Printable(const std::wstring& text) {
     std::string out;
-    for (char c : Narrow(text)) {
+    for (char c : Utf8(text)) {
         if (c == '\r') out += "\\r";
         else if (c == '\n') out += "\\n";
         else if (c == '\t') out += "\\t";
@@ -177,7 +168,7 @@ Process Start(const std::wstring& program, const std::wstring& arguments, const 
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         current_folder.empty() ? nullptr : current_folder.c_str(), &si, &pi)) {
-        throw Error("cannot start " + Narrow(program) + " (error " + std::to_string(GetLastError()) + ")");
+        throw Error("cannot start " + Utf8(program) + " (error " + std::to_string(GetLastError()) + ")");
     }
     CloseHandle(pi.hThread);
     Remember(pi.hProcess);
