@@ -18,13 +18,10 @@ struct RegKeyCloser {
 // Owns an opened or created key; never holds a predefined root key.
 using unique_hkey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
 
-// Opens a key of `root`; empty when it cannot be opened, the system's error in *result
-// when the caller asks for it.
-inline unique_hkey open_key(HKEY root, const wchar_t* name, REGSAM access, LONG* result = nullptr) noexcept {
+// Opens a key of `root`; empty when it cannot be opened.
+inline unique_hkey open_key(HKEY root, const wchar_t* name, REGSAM access) noexcept {
     HKEY key = nullptr;
-    const LONG opened = RegOpenKeyExW(root, name, 0, access, &key);
-    if (result) *result = opened;
-    return unique_hkey(opened == ERROR_SUCCESS ? key : nullptr);
+    return unique_hkey(RegOpenKeyExW(root, name, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
 }
 
 struct HandleCloser {

@@ -158,18 +158,22 @@ def check_bitness(manifests, found):
     return problems
 
 
-def check_vendor(folder, manifests):
-    """The vendor's file for each name the trees list; raises naming every missing or
-    refused file."""
-    names = list(dict.fromkeys(name for manifest in manifests for name in manifest.vendor))
+def locate_vendor(folder, manifests):
+    """Each name the trees list with the vendor's file of that name (None when missing)."""
     if not folder:
         raise ReleaseError("no vendor folder given (FERROLIN_VENDOR_DIR or --vendor)")
     if not os.path.isdir(folder):
         raise ReleaseError(f"the vendor folder {folder} does not exist")
+    names = dict.fromkeys(name for manifest in manifests for name in manifest.vendor)
+    return {name: find_vendor_file(folder, name) for name in names}
+
+
+def check_vendor(folder, manifests):
+    """The vendor's file for each name the trees list; raises naming every missing or
+    refused file."""
     digests = fixture_digests()
     found, problems = {}, []
-    for name in names:
-        path = find_vendor_file(folder, name)
+    for name, path in locate_vendor(folder, manifests).items():
         if path is None:
             problems.append(f"missing: {name}")
             continue
@@ -326,14 +330,8 @@ def folder(args):
     if len(args.tree) != 1 or not args.out or not args.guide:
         raise ReleaseError("folder wants one --tree, --out and --guide")
     manifest = Manifest(args.tree[0])
-    if not os.path.isdir(args.vendor or ""):
-        raise ReleaseError(f"the vendor folder {args.vendor} does not exist")
-    vendor, missing = {}, []
-    for name in manifest.vendor:
-        path = find_vendor_file(args.vendor, name)
-        if path is None:
-            missing.append(name)
-        vendor[name] = path
+    vendor = locate_vendor(args.vendor, [manifest])
+    missing = [name for name, path in vendor.items() if path is None]
     if missing:
         raise ReleaseError(f"the vendor folder {args.vendor} lacks {', '.join(missing)}")
     out = os.path.abspath(args.out)

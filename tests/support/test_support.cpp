@@ -189,8 +189,7 @@ void RemoveFile(const std::wstring& path) {
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    if (const ferrolin::unique_find search = ferrolin::adopt_find(FindFirstFileW(Join(path, L"*").c_str(), &found))) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -198,8 +197,7 @@ void RemoveTree(const std::wstring& path) {
                 RemoveTree(Join(path, name));
             else
                 RemoveFile(Join(path, name));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
     RemoveDirectoryW(path.c_str());
 }
