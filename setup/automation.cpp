@@ -160,11 +160,28 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
     return {static_cast<long>(hr), text.empty() ? L"Automation error" : text};
 }
 
+// A server that ended before it offered its class (Wine says E_NOINTERFACE), did not offer it
+// in time, or was stopping or gone when COM reached it: an Excel starting or ending just as it
+// is asked for. The creation is tried kStartTries times, kStartPauseMs apart, before it fails.
+constexpr int kStartTries = 3;
+constexpr int kStartPauseMs = 500;
+
+bool StartFailed(HRESULT hr) {
+    return hr == E_NOINTERFACE || hr == CO_E_SERVER_EXEC_FAILURE || hr == CO_E_SERVER_STOPPING ||
+           hr == RPC_E_DISCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
+           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED);
+}
+
 Object CreateObject(const CLSID& clsid) {
     Object object;
-    const HRESULT hr = UntilTaken([&] {
-        return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
-    });
+    HRESULT hr = E_FAIL;
+    for (int tries = 1;; ++tries) {
+        hr = UntilTaken([&] {
+            return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
+        });
+        if (!StartFailed(hr) || tries == kStartTries) break;
+        for (int waited = 0; waited < kStartPauseMs; waited += kBusyPauseMs) PauseForBusyServer();
+    }
     if (FAILED(hr)) {
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_SERVER_EXEC_FAILURE || hr == E_NOINTERFACE ||
             hr == CO_E_APPNOTFOUND || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))

@@ -136,6 +136,8 @@
 //   Prompt "<text>"                           the question Excel would have asked (before
 //                                             the line of the call that asked it)
 //   End Released | End Idle | End Quit | End Closed
+//   End no window: <error> | End not registered: <Class> <HRESULT>
+//                                             a start that could not offer its classes
 //   Arguments: texts in double quotes, True/False, numbers, Empty, Missing (omitted), <Class> for
 //   objects of the stand-in and <Object> for others. Example of one instance:
 //     412 Start

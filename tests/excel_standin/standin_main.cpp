@@ -4,7 +4,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
+#include <tuple>
 
 #include "excel_objects.h"
 #include "excel_standin.h"
@@ -243,15 +245,24 @@ int RunServer(HINSTANCE module) {
     Log(L"Start");
     g_lastCall = GetTickCount64();
     CreateMainWindow(module, MainWindowProc);
-    if (!TheInstance().window) return 1;
+    if (!TheInstance().window) {
+        Log(L"End no window: " + std::to_wstring(GetLastError()));
+        return 1;
+    }
     LoadAddInList();
     SetTimer(TheInstance().window, kIdleTimer, 1000, nullptr);
-    if (FAILED(CoRegisterClassObject(kClsidApplication, &g_applicationFactory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                     &g_applicationCookie)) ||
-        FAILED(CoRegisterClassObject(kClsidGlobal, &g_globalFactory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                     &g_globalCookie))) {
-        RevokeFactories();
-        return 1;
+    // A start that cannot offer its classes says why: the client sees only error 429.
+    for (auto [clsid, factory, cookie, name] :
+         {std::tuple{&kClsidApplication, &g_applicationFactory, &g_applicationCookie, L"Application"},
+          std::tuple{&kClsidGlobal, &g_globalFactory, &g_globalCookie, L"Global"}}) {
+        const HRESULT hr = CoRegisterClassObject(*clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, cookie);
+        if (FAILED(hr)) {
+            wchar_t code[16];
+            swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+            Log(std::wstring(L"End not registered: ") + name + L" " + code);
+            RevokeFactories();
+            return 1;
+        }
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

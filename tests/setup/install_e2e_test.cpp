@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,9 @@ protected:
     }
 
     void TearDown() override {
+        // A scenario that failed shows what Excel went through (its log goes with the scratch
+        // folder).
+        if (HasFailure()) std::cerr << "Excel's log of the failed scenario:" << Log() << "\n";
         // The registrar beside setup is the vendor's, of any bitness: setup starts the
         // system's own by its full path, never one found by a search.
         std::wstring line;
