@@ -58,11 +58,6 @@ void RegisterFormClass(WNDPROC windowProc) {
     registered = true;
 }
 
-bool IsFormWindow(HWND hwnd) {
-    wchar_t name[32];
-    return GetClassNameW(hwnd, name, 32) && lstrcmpW(name, kFormClass) == 0;
-}
-
 Form* FormOf(HWND hwnd) { return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
 struct DisabledWindows {
@@ -507,6 +502,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool IsFormWindow(HWND hwnd) {
+    wchar_t name[32];
+    return GetClassNameW(hwnd, name, 32) && lstrcmpW(name, kFormClass) == 0;
 }
 
 }  // namespace ferrolin

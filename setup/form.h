@@ -152,4 +152,7 @@ private:
     std::vector<unique_hbitmap> bitmaps_;
 };
 
+// Whether a window, of this process or another, is a form of setup's.
+bool IsFormWindow(HWND hwnd);
+
 }  // namespace ferrolin

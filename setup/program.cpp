@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "form.h"
 #include "frmPreparing.h"
 #include "names.h"
 #include "optional_export.h"
@@ -24,12 +25,9 @@ namespace {
 
 // The window of another setup the user should see: a message box it shows, else its page.
 BOOL CALLBACK FindOtherSetup(HWND window, LPARAM found) {
-    wchar_t className[64] = {};
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() || !IsWindowVisible(window) ||
-        !GetClassNameW(window, className, 64) || lstrcmpW(className, kFormClass) != 0)
-        return TRUE;
+    if (process == GetCurrentProcessId() || !IsWindowVisible(window) || !IsFormWindow(window)) return TRUE;
     *reinterpret_cast<HWND*>(found) = GetLastActivePopup(window);
     return FALSE;
 }
