@@ -11,15 +11,20 @@ if [ -z "$prefix" ]; then
   prefix="$d/wineprefix"
 fi
 export WINEPREFIX="$prefix"
-export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine's own errors stay on (but OLE's, which a client that lets go of Excel early prints by
+# the dozen): a program that ends at once with no word of its own may have been stopped by the
+# loader, which says why only there.
+export WINEDEBUG="${WINEDEBUG:--all,err+all,err-ole}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 . "$(dirname "$0")/wine-env.sh"
 # Run, not exec: a program that ends badly is named with how it ended, also when neither it
 # nor the loader said a word (the loader's own messages pass through on stderr).
 status=0
+started=$(date +%s%N)
 /usr/lib/wine/wine64 "$@" || status=$?
 if [ "$status" -ne 0 ]; then
-  how="status $status"
+  ms=$((($(date +%s%N) - started) / 1000000))
+  how="status $status after $ms ms"
   if [ "$status" -gt 128 ] && signal=$(kill -l $((status - 128)) 2>/dev/null); then
     how="$how (the loader was killed by SIG$signal)"
   fi
