@@ -24,8 +24,8 @@ bool TurnedAway(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SE
 
 // Waits between two tries with the windows painted: sent and paint messages only, no input
 // (a click now would run a page's handler inside the one that waits).
-void PauseForBusyServer() {
-    const ULONGLONG end = GetTickCount64() + kBusyPauseMs;
+void PauseForServer(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE);
         MSG message;
@@ -91,7 +91,7 @@ HRESULT UntilTaken(Call call) {
     for (;;) {
         const HRESULT hr = call();
         if (!TurnedAway(hr) || GetTickCount64() >= deadline) return hr;
-        PauseForBusyServer();
+        PauseForServer(kBusyPauseMs);
     }
 }
 
@@ -164,7 +164,7 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
 // in time, or was stopping or gone when COM reached it: an Excel starting or ending just as it
 // is asked for. The creation is tried kStartTries times, kStartPauseMs apart, before it fails.
 constexpr int kStartTries = 3;
-constexpr int kStartPauseMs = 500;
+constexpr DWORD kStartPauseMs = 500;
 
 bool StartFailed(HRESULT hr) {
     return hr == E_NOINTERFACE || hr == CO_E_SERVER_EXEC_FAILURE || hr == CO_E_SERVER_STOPPING ||
@@ -180,7 +180,7 @@ Object CreateObject(const CLSID& clsid) {
             return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
         });
         if (!StartFailed(hr) || tries == kStartTries) break;
-        for (int waited = 0; waited < kStartPauseMs; waited += kBusyPauseMs) PauseForBusyServer();
+        PauseForServer(kStartPauseMs);
     }
     if (FAILED(hr)) {
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_SERVER_EXEC_FAILURE || hr == E_NOINTERFACE ||

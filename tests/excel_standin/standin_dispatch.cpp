@@ -40,6 +40,12 @@ void ThrowUnableTo(const wchar_t* getOrSet, const wchar_t* member, const wchar_t
                                className + L" class"};
 }
 
+std::wstring HresultCode(HRESULT hr) {
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return code;
+}
+
 std::wstring DescribeValue(const VARIANT& v) {
     switch (V_VT(&v)) {
     case VT_EMPTY: return L"Empty";
@@ -239,9 +245,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     } catch (const ExcelError& error) {
         if (error.plain != S_OK) {
             hr = error.plain;
-            wchar_t code[16];
-            swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-            line += std::wstring(L" -> Error ") + code;
+            line += L" -> Error " + HresultCode(hr);
         } else {
             hr = DISP_E_EXCEPTION;
             line += L" -> Error " + std::to_wstring(error.number);

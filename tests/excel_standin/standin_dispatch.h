@@ -29,6 +29,9 @@ struct ExcelError {
 // Printable form of a value for the log: "text", True, 12, Empty, Missing, <Range>.
 std::wstring DescribeValue(const VARIANT& v);
 
+// An HRESULT as the log writes it: 0x8001010A.
+std::wstring HresultCode(HRESULT hr);
+
 // The arguments of one call, first argument first, by-reference ones dereferenced.
 class Args {
 public:

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cwchar>
 #include <string>
 #include <tuple>
 
@@ -257,9 +256,7 @@ int RunServer(HINSTANCE module) {
           std::tuple{&kClsidGlobal, &g_globalFactory, &g_globalCookie, L"Global"}}) {
         const HRESULT hr = CoRegisterClassObject(*clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, cookie);
         if (FAILED(hr)) {
-            wchar_t code[16];
-            swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-            Log(std::wstring(L"End not registered: ") + name + L" " + code);
+            Log(std::wstring(L"End not registered: ") + name + L" " + HresultCode(hr));
             RevokeFactories();
             return 1;
         }
