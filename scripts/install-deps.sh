@@ -6,11 +6,15 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
+# Wine's preloaders reserve the fixed addresses Windows programs expect before anything
+# else is mapped; without them a process whose random layout collides ends at its start
+# without a word ("failed to map the shared user data").
 packages=(
   cmake ninja-build python3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   googletest libwine-dev
   wine wine64 wine32:i386 fonts-wine
+  wine64-preloader wine32-preloader:i386
   xvfb x11-apps imagemagick
   locales
   osslsigncode openssl
