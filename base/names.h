@@ -63,6 +63,8 @@ inline constexpr wchar_t kWorkbookExt[] = L".xla";
 inline constexpr wchar_t kHelpExt[] = L".chm";
 inline constexpr wchar_t kDefaultFolderDrive[] = L"C:\\";
 inline constexpr wchar_t kRegistrarCommand[] = L"Regsvr32.exe ";
+// The registrar's silent switch, after kRegistrarCommand on the command line it is started with.
+inline constexpr wchar_t kRegistrarSilent[] = L"/s ";
 // The system registrar as started: this file of a system folder, named by its full path.
 inline constexpr wchar_t kRegistrarProgram[] = L"regsvr32.exe";
 
@@ -100,7 +102,10 @@ inline constexpr wchar_t kMsgCloseExcel[] =
     L"Microsoft Excel is open. Please close it before Ferrolin 1.1 is installed: Excel keeps "
     L"its list of add-ins while it runs and writes it back when it closes, so an Excel left "
     L"open would take Ferrolin 1.1 off the list again.\r"
-    L"Close every Excel window, then click Retry. Cancel ends the setup without changing anything.";
+    L"Close every Excel window, then click Retry. ";
+inline constexpr wchar_t kMsgCloseExcelNothingChanged[] = L"Cancel ends the setup without changing anything.";
+inline constexpr wchar_t kMsgCloseExcelListKept[] =
+    L"Cancel ends the setup and leaves Excel's list of add-ins as it is.";
 
 // Setup: a call into Excel that got no answer in time (the failure's description)
 inline constexpr wchar_t kMsgExcelNotResponding[] = L"Microsoft Excel is not responding.";

@@ -1,8 +1,10 @@
 #include "automation.h"
 
+#include <utility>
 #include <vector>
 
 #include "names.h"
+#include "program.h"
 #include "system_error.h"
 #include "vb_variant.h"
 
@@ -14,32 +16,25 @@ VbError CannotCreateObject() { return {429, L"ActiveX component can't create obj
 VbError NoSuchMember() { return {438, L"Object doesn't support this property or method"}; }
 
 // Excel turns calls away ("retry later") while it starts, recalculates or shows a dialog.
-// Windows retries them only for a client with a message filter of its own, Wine not at all:
-// every call into a server (creation, names, calls) is tried again here until it is taken
-// or kBusyRetryMs have passed; then its failure is the step's own.
+// Windows makes such a call again for a client whose message filter asks for it
+// (RetryRejectedCall, below); Wine never asks the filter, so a call on an Excel that exists
+// is also made again here until it is taken or kBusyRetryMs have passed since it was first
+// made; then its failure is the step's own. A creation is made once: each try would start
+// another Excel.
 constexpr ULONGLONG kBusyRetryMs = 60000;
 constexpr DWORD kBusyPauseMs = 100;
 
 bool TurnedAway(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
-
-// Waits between two tries with the windows painted: sent and paint messages only, no input
-// (a click now would run a page's handler inside the one that waits).
-void PauseForServer(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
-            DispatchMessageW(&message);
-    }
-}
 
 // Excel may also not answer at all (hung, or a dialog nobody sees while it is invisible).
 // COM waits for an answer in a message loop that asks the thread's message filter what to
 // do whenever a message arrives: this one cancels a call that has waited kAnswerMs. A
 // thread of its own posts a message to setup's thread every second, so that the question is
 // asked also when nothing else arrives. The cancelled call fails with RPC_E_CALL_CANCELED.
+// From then on that Excel is given up: every call still waiting on it, the releases of its
+// objects included, is cancelled at once, until the next creation.
 constexpr DWORD kAnswerMs = 60000;
+bool g_excelGivenUp = false;
 
 class AnswerWatch : public IMessageFilter {
 public:
@@ -56,10 +51,13 @@ public:
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
         return SERVERCALL_ISHANDLED;
     }
-    // Turned-away calls are made again by UntilTaken, not by COM.
-    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+    // A call turned away is made again after a pause, until kBusyRetryMs have passed.
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD elapsed, DWORD) override {
+        return elapsed < kBusyRetryMs ? kBusyPauseMs : static_cast<DWORD>(-1);
+    }
     STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD waited, DWORD) override {
-        return waited >= kAnswerMs ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
+        if (waited >= kAnswerMs) g_excelGivenUp = true;
+        return g_excelGivenUp ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
     }
 };
 
@@ -91,7 +89,7 @@ HRESULT UntilTaken(Call call) {
     for (;;) {
         const HRESULT hr = call();
         if (!TurnedAway(hr) || GetTickCount64() >= deadline) return hr;
-        PauseForServer(kBusyPauseMs);
+        WaitPainted({}, kBusyPauseMs);
     }
 }
 
@@ -160,29 +158,69 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
     return {static_cast<long>(hr), text.empty() ? L"Automation error" : text};
 }
 
-// A server that ended before it offered its class (Wine says E_NOINTERFACE), did not offer it
-// in time, or was stopping or gone when COM reached it: an Excel starting or ending just as it
-// is asked for. The creation is tried kStartTries times, kStartPauseMs apart, before it fails.
-constexpr int kStartTries = 3;
-constexpr DWORD kStartPauseMs = 500;
+// A local server's creation runs on a thread of its own, in the multithreaded apartment: COM
+// waits for a server that does not offer its class for as long as it likes (Windows about
+// 120 s) and asks no message filter meanwhile. Setup waits for it kAnswerMs with its windows
+// painted; the object comes over in a stream. A creation given up is left to its thread,
+// which lets go of whatever it gets.
+struct Creation {
+    CLSID clsid;
+    HRESULT hr = E_FAIL;
+    IStream* stream = nullptr;
+    LONG owners = 2;  // setup's thread and the creating one: the last one frees it
 
-bool StartFailed(HRESULT hr) {
-    return hr == E_NOINTERFACE || hr == CO_E_SERVER_EXEC_FAILURE || hr == CO_E_SERVER_STOPPING ||
-           hr == RPC_E_DISCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
-           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED);
+    void Leave() {
+        if (InterlockedDecrement(&owners) != 0) return;
+        if (stream) {
+            CoReleaseMarshalData(stream);
+            stream->Release();
+        }
+        delete this;
+    }
+};
+
+DWORD WINAPI Create(void* data) {
+    Creation* creation = static_cast<Creation*>(data);
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IDispatch* object = nullptr;
+    HRESULT hr = CoCreateInstance(creation->clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&object));
+    if (SUCCEEDED(hr)) {
+        hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, object, &creation->stream);
+        object->Release();
+    }
+    creation->hr = hr;
+    creation->Leave();
+    if (SUCCEEDED(init)) CoUninitialize();
+    return 0;
 }
 
 Object CreateObject(const CLSID& clsid) {
+    WatchForAnswers();
+    g_excelGivenUp = false;
+    // An in-process class is made here: there is no server to wait for, and its object
+    // belongs to this thread.
     Object object;
-    HRESULT hr = E_FAIL;
-    for (int tries = 1;; ++tries) {
-        hr = UntilTaken([&] {
-            return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, object.put_void());
-        });
-        if (!StartFailed(hr) || tries == kStartTries) break;
-        PauseForServer(kStartPauseMs);
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void());
+    if (SUCCEEDED(hr)) return object;
+    if (hr != REGDB_E_CLASSNOTREG && hr != CLASS_E_CLASSNOTAVAILABLE) throw ErrorFromHresult(hr);
+    Creation* creation = new Creation{clsid};
+    unique_handle thread(CreateThread(nullptr, 0, Create, creation, 0, nullptr));
+    if (!thread) {
+        creation->owners = 1;
+        creation->Leave();
+        throw VbError::OutOfMemory();
     }
+    const bool done = WaitPainted({thread.get()}, kAnswerMs);
+    hr = done ? creation->hr : RPC_E_CALL_CANCELED;
+    if (done && SUCCEEDED(hr)) {
+        hr = CoGetInterfaceAndReleaseStream(std::exchange(creation->stream, nullptr), IID_IDispatch,
+                                            object.put_void());
+    }
+    creation->Leave();
     if (FAILED(hr)) {
+        // A server that ended before it offered its class (Wine says E_NOINTERFACE) or did
+        // not offer it in time did not start.
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_SERVER_EXEC_FAILURE || hr == E_NOINTERFACE ||
             hr == CO_E_APPNOTFOUND || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
             throw CannotCreateObject();

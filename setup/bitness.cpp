@@ -34,23 +34,21 @@ bool ReadAt(HANDLE file, LONG offset, void* data, DWORD size) {
            ReadFile(file, data, size, &got, nullptr) && got == size;
 }
 
-// The default value of Excel's server key in one view of the registry, environment
-// variables expanded; empty when there is none.
-std::wstring ServerCommand(REGSAM view) {
-    const unique_hkey key = open_key(HKEY_CLASSES_ROOT, kExcelServerKey, KEY_QUERY_VALUE | view);
-    if (!key) return L"";
+}  // namespace
+
+std::wstring ClassesText(const std::wstring& key, REGSAM view) {
+    const unique_hkey opened = open_key(HKEY_CLASSES_ROOT, key.c_str(), KEY_QUERY_VALUE | view);
+    if (!opened) return L"";
     DWORD size = 0;
-    if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(opened.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
         return L"";
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, &text[0], &size) != ERROR_SUCCESS)
+    if (RegGetValueW(opened.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, &text[0], &size) != ERROR_SUCCESS)
         return L"";
     text.resize(wcsnlen(text.c_str(), text.size()));
     return text;
 }
-
-}  // namespace
 
 Bitness ProgramBitness(const std::wstring& path) {
     RedirectionOff redirection;
@@ -94,12 +92,17 @@ std::wstring ServerProgram(const std::wstring& commandLine) {
     return commandLine.substr(start, blank == std::wstring::npos ? std::wstring::npos : blank - start);
 }
 
-Bitness ExcelServerBitness() {
+std::wstring ExcelServerPath() {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        const std::wstring command = ServerCommand(view);
-        if (!command.empty()) return ProgramBitness(ServerProgram(command));
+        const std::wstring command = ClassesText(kExcelServerKey, view);
+        if (!command.empty()) return ServerProgram(command);
     }
-    return Bitness::Unknown;
+    return L"";
+}
+
+Bitness ExcelServerBitness() {
+    const std::wstring program = ExcelServerPath();
+    return program.empty() ? Bitness::Unknown : ProgramBitness(program);
 }
 
 bool WindowsIs64Bit() {

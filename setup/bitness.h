@@ -4,6 +4,8 @@
 // only the 32-bit one, so it refuses a 64-bit Excel.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace ferrolin {
@@ -17,6 +19,15 @@ Bitness ProgramBitness(const std::wstring& path);
 // The program of a server command line as COM keeps it (LocalServer32): a quoted path, or
 // an unquoted one up to ".exe", or else up to the first blank; switches are left out.
 std::wstring ServerProgram(const std::wstring& commandLine);
+
+// The default value of a key under HKEY_CLASSES_ROOT in one view of the registry
+// (KEY_WOW64_64KEY, KEY_WOW64_32KEY or 0), environment variables expanded; empty when there
+// is none.
+std::wstring ClassesText(const std::wstring& key, REGSAM view);
+
+// The program registered as Excel's automation server (Excel's application class, the
+// 64-bit registry view first), switches left out; empty when none is registered.
+std::wstring ExcelServerPath();
 
 // The bitness of the program registered as Excel's automation server (Excel's application
 // class, the 64-bit registry view first); Unknown when no server is registered.

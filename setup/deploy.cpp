@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <iterator>
+#include <vector>
 
 #include "bitness.h"
 #include "excel.h"
@@ -111,11 +112,35 @@ bool ComponentPresent(const SystemComponent& component) {
            fso::FileExists(folder + L"\\" + component.presentTest);
 }
 
+namespace {
+
+// A registrar started in this run and the command line its message names.
+struct Registration {
+    unique_handle process;
+    std::wstring commandLine;
+};
+std::vector<Registration> g_registrations;
+
+// Its exit codes: 0 registered, 4 the file has no DllRegisterServer (a resource-only DLL,
+// nothing to register); 1 bad arguments, 2 OLE failed, 3 the file did not load, 5 the
+// registration itself failed.
+constexpr DWORD kRegistered = 0;
+constexpr DWORD kNoEntryPoint = 4;
+// All of them together get this long; a 32-bit registrar takes seconds to start where
+// 32-bit code is emulated.
+constexpr DWORD kRegistrarsMs = 60000;
+
+}  // namespace
+
 void prcRegisterFile(const std::wstring& registrar, const std::wstring& commandLine) {
     FailuresRecorded failures;
     failures.Run([&] {
-        // CreateProcessW may write into the command line: it gets a copy of its own.
+        // Silent: a registrar started hidden shows its message hidden too, and would wait
+        // for a click nobody can give; its exit code tells instead. CreateProcessW may
+        // write into the command line: it gets a copy of its own.
+        // The switch follows the registrar's name that every command line starts with.
         std::wstring line = commandLine;
+        line.insert(wcslen(kRegistrarCommand), kRegistrarSilent);
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -124,12 +149,29 @@ void prcRegisterFile(const std::wstring& registrar, const std::wstring& commandL
         if (!CreateProcessW(registrar.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
             throw LastWin32Error();
-        // The registrar runs on by itself: nothing of it is kept.
         unique_handle thread(process.hThread);
-        unique_handle owner(process.hProcess);
+        g_registrations.push_back({unique_handle(process.hProcess), commandLine});
     });
-    if (failures.Pending())
+    if (failures.Pending()) {
+        blnRegistrationFailed = true;
         Critical(kMsgNotRegister + commandLine);
+    }
+}
+
+void prcWaitForRegistrars() {
+    std::vector<HANDLE> running;
+    for (const Registration& registration : g_registrations) running.push_back(registration.process.get());
+    if (!running.empty()) WaitPainted(running, kRegistrarsMs);
+    for (const Registration& registration : g_registrations) {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(registration.process.get(), &code);
+        if (code == kRegistered || code == kNoEntryPoint) continue;
+        // One that never ends is no registration either.
+        if (code == STILL_ACTIVE) TerminateProcess(registration.process.get(), 1);
+        blnRegistrationFailed = true;
+        Critical(kMsgNotRegister + registration.commandLine);
+    }
+    g_registrations.clear();
 }
 
 const SystemComponent* SystemComponents(size_t* count) {
@@ -162,12 +204,29 @@ void prcCopyComponent(short componentIndex) {
         if (row->failureEnds) EndProgram(SetupEnd::ComponentNotCopied);
     }
     failures.Stop();
-    if (!row->registeredName) return;
+    prcRegisterComponent(*row, systemFolder);
+}
+
+void prcRegisterComponent(const SystemComponent& component, const std::wstring& systemFolder) {
+    if (!component.registeredName) return;
     // The registrar of the component's own system folder: the 32-bit one registers a 32-bit
     // file in the 32-bit view of the registry, where 32-bit Excel looks, the 64-bit one a
     // 64-bit file in the 64-bit view.
     prcRegisterFile(systemFolder + L"\\" + kRegistrarProgram,
-                    kRegistrarCommand + systemFolder + L"\\" + row->registeredName);
+                    kRegistrarCommand + systemFolder + L"\\" + component.registeredName);
+}
+
+bool LibraryUnregistered(const SystemComponent& component, std::wstring* systemFolder) {
+    if (lstrcmpiW(component.installedName, kLibraryFile) != 0 ||
+        !ComponentFolderOf(SourceFile(component.sourceName), systemFolder))
+        return false;
+    // The view of the registry that the programs loading from that folder read.
+    REGSAM view = 0;
+#ifdef _WIN64
+    view = lstrcmpiW(systemFolder->c_str(), GetSystemWow64Dir().c_str()) == 0 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+#endif
+    const std::wstring clsid = ClassesText(std::wstring(kLibraryProgId) + L"\\CLSID", view);
+    return clsid.empty() || ClassesText(L"CLSID\\" + clsid + L"\\InprocServer32", view).empty();
 }
 
 void prcCopyUninstallers() {

@@ -20,9 +20,15 @@ std::wstring GetSystemDir();
 std::wstring GetSystemWow64Dir();
 
 // Starts the registrar program (a full path: never one found by a search, which would take
-// a regsvr32.exe lying beside setup) with the command line, in a hidden window, without
-// waiting for it; "Not register the file " + the command line when it cannot be started.
+// a regsvr32.exe lying beside setup) on the command line's file, silently, in a hidden
+// window, and goes on; "Not register the file " + the command line when it cannot be
+// started. prcWaitForRegistrars collects its result.
 void prcRegisterFile(const std::wstring& registrar, const std::wstring& commandLine);
+// Waits for the registrars started in this run, all of them together for at most a minute,
+// and reports each registration that failed, as its start would have been ("Not register
+// the file " + the command line); a registrar still running then is ended. A file without
+// a registration entry point is no failure.
+void prcWaitForRegistrars();
 
 // One row of the system component table: its index, whether it serves 32-bit Excel only
 // (skipped where Windows has no 32-bit system folder), the name looked for in its system
@@ -51,6 +57,13 @@ bool ComponentFolderOf(const std::wstring& file, std::wstring* folder);
 // beside setup; one whose header cannot be read has no folder to be present in, and its
 // row is deployed, which reports it as a failed copy.
 bool ComponentPresent(const SystemComponent& component);
+
+// True when the component is the library, present in its system folder (given back), and
+// its class is missing from that folder's view of the registry: an earlier registration
+// failed or was undone, and the add-in could never create it.
+bool LibraryUnregistered(const SystemComponent& component, std::wstring* systemFolder);
+// Starts the registrar of the system folder on the component there (none for the registrar).
+void prcRegisterComponent(const SystemComponent& component, const std::wstring& systemFolder);
 
 // Copies one component into the system folder and starts the registrar on it. An index
 // outside the table does nothing.

@@ -1,12 +1,17 @@
 #include "excel.h"
 
 #include "automation.h"
+#include "bitness.h"
+#include "deploy.h"
+#include "desktop_shell.h"
 #include "file_system.h"
 #include "frmEnd.h"
 #include "frmWizard4.h"
+#include "install.h"
 #include "install_record.h"
 #include "names.h"
 #include "program.h"
+#include "run_state.h"
 #include "vb_text.h"
 #include "vb_variant.h"
 
@@ -53,6 +58,11 @@ void CloseExcel(ExcelOnFirstUse& excel, FailuresRecorded& failures) {
     excel.Release();
 }
 
+// How long setup's Excel may take to end after Quit, before the user's is started anyway.
+constexpr DWORD kExcelEndMs = 60000;
+// How long the user's Excel may take to show its window before the final message.
+constexpr ULONGLONG kExcelShownMs = 30000;
+
 std::wstring WorkbookName(const std::wstring& title) {
     return title + kWorkbookExt;
 }
@@ -60,6 +70,8 @@ std::wstring WorkbookName(const std::wstring& title) {
 }  // namespace
 
 void prcRemoveFromExcel(Form& nextPage) {
+    // A user's Excel opened while the pages were up would write its own list back.
+    prcWaitForExcelClosed(false);
     ExcelOnFirstUse excel;
     FailuresRecorded failures;
     failures.Run([&] { Call(GetObj(excel(), L"Workbooks"), L"Add"); });
@@ -80,14 +92,17 @@ void prcRemoveFromExcel(Form& nextPage) {
 }
 
 void prcAddToExcel(const std::wstring& title) {
+    prcWaitForExcelClosed(false);
+    // Excel loads the add-in, and the add-in creates the library, only once every component
+    // is registered.
+    prcWaitForRegistrars();
     const std::wstring folder = record::ReadDir();
     ExcelOnFirstUse excel;
     Call(GetObj(excel(), L"Workbooks"), L"Add");
     frmEnd.Hide();
     frmEnd.SetWindowState(FormWindowState::Minimized);
-    Put(excel(), L"WindowState", xlMinimized);
-    Put(excel(), L"Visible", true);
-    Put(excel(), L"WindowState", xlMaximized);
+    // This Excel runs with setup's administrator rights: it stays hidden, takes the add-in
+    // and quits. The Excel the user keeps is started afterwards with the user's own rights.
     Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {folder + L"\\" + WorkbookName(title)});
     SetInstalled(excel(), title, true);
 
@@ -98,12 +113,25 @@ void prcAddToExcel(const std::wstring& title) {
         failures.Run([&] { SetInstalled(excel(), title, true); });
         failures.Run([&] { SetInstalled(excel(), title, true); });
     }
+    // Excel writes its list of add-ins when it ends; the user's Excel reads it when it starts.
+    unique_handle process;
+    failures.Run([&] {
+        const HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(VariantToLong(*Get(excel(), L"Hwnd").get())));
+        DWORD id = 0;
+        if (GetWindowThreadProcessId(window, &id)) process.reset(OpenProcess(SYNCHRONIZE, FALSE, id));
+    });
+    CloseExcel(excel, failures);
     failures.Stop();
+    if (process) WaitPainted({process.get()}, kExcelEndMs);
+    // The final message comes up in front of the user's Excel once it shows.
+    const std::wstring program = ExcelServerPath();
+    if (!program.empty() && StartAsDesktopUser(program, SW_SHOWMAXIMIZED)) {
+        const ULONGLONG shown = GetTickCount64() + kExcelShownMs;
+        while (!UsersExcelOpen() && GetTickCount64() < shown) WaitPainted({}, 100);
+    }
 
     MsgBox(kMsgInstallFinished, MB_OK | MB_ICONINFORMATION, kProductName);
-    // Excel stays open under the user's control: it is released, not asked to quit.
-    excel.Release();
-    EndProgram(SetupEnd::Installed);
+    EndProgram(blnRegistrationFailed ? SetupEnd::RegistrationFailed : SetupEnd::Installed);
 }
 
 std::wstring GetDefaultFolder() {

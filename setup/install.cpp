@@ -38,7 +38,7 @@ void Main() {
     frmPreparing.Refresh();
     // Before Excel is started: the refusal needs no Excel instance.
     prcCheckExcelBitness();
-    prcWaitForExcelClosed();
+    prcWaitForExcelClosed(true);
     prcCheckExcelVersion();
     blnReinstall = false;
     prcStartInstall();
@@ -90,9 +90,11 @@ bool UsersExcelOpen() {
     return found;
 }
 
-void prcWaitForExcelClosed() {
+void prcWaitForExcelClosed(bool beforeAnyChange) {
     while (UsersExcelOpen()) {
-        if (MsgBox(kMsgCloseExcel, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)
+        const std::wstring text = std::wstring(kMsgCloseExcel) +
+                                  (beforeAnyChange ? kMsgCloseExcelNothingChanged : kMsgCloseExcelListKept);
+        if (MsgBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)
             EndProgram(SetupEnd::ExcelOpenCancelled);
     }
 }
@@ -118,10 +120,18 @@ void prcStartInstall() {
     prcCopyUninstallers();
     size_t count = 0;
     const SystemComponent* components = SystemComponents(&count);
-    for (size_t i = 0; i < count; ++i)
+    for (size_t i = 0; i < count; ++i) {
+        std::wstring folder;
         if (!ComponentPresent(components[i])) prcCopyComponent(components[i].index);
+        // A present component is done, except a library that its Excel could not create.
+        else if (LibraryUnregistered(components[i], &folder)) prcRegisterComponent(components[i], folder);
+    }
     prcDetectInstallation();
     prcFillDefaultPath();
+    // The terms page comes up in front of the preparing window before that one goes: with
+    // no window of setup's on screen in between, Windows would give the foreground to
+    // another program and open the page behind it.
+    frmWizard4.Show();
     frmPreparing.Unload();
     frmWizard4.Show(true);
 }

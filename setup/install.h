@@ -24,8 +24,10 @@ double LeadingNumber(const std::wstring& text);
 // True while a user's Excel shows a window (setup's own automation instances are hidden).
 bool UsersExcelOpen();
 // While the user's Excel is open, asks for it to be closed (Retry looks again); Cancel
-// ends the program having changed nothing.
-void prcWaitForExcelClosed();
+// ends the program. Asked before every step that starts Excel after the user had time to
+// open one: at the start, before anything is changed, and before the add-in is taken out
+// of Excel or added to it, when the message says that Excel's list stays as it is.
+void prcWaitForExcelClosed(bool beforeAnyChange);
 // Refuses Excel versions below 9 (and an Excel that cannot be started) and ends the program.
 void prcCheckExcelVersion();
 // Start-up deployment, detection, default destination, then the terms page shown modally.

@@ -23,12 +23,17 @@ void LoadLibrariesFromSystemFolderOnly() {
 
 namespace {
 
-// The window of another setup the user should see: a message box it shows, else its page.
+// The window of another setup the user should see: the last window its pages opened (a
+// message box included), whether the page that owns it is shown or hidden.
 BOOL CALLBACK FindOtherSetup(HWND window, LPARAM found) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() || !IsWindowVisible(window) || !IsFormWindow(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = GetLastActivePopup(window);
+    if (process == GetCurrentProcessId() || !IsFormWindow(window)) return TRUE;
+    // A minimised page hides the windows it owns: then the page itself.
+    HWND popup = GetLastActivePopup(window);
+    if (!IsWindowVisible(popup)) popup = window;
+    if (!IsWindowVisible(popup)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = popup;
     return FALSE;
 }
 
@@ -43,8 +48,34 @@ void EndIfAnotherSetupRuns() {
     if (!mutex && error != ERROR_ACCESS_DENIED) return;
     HWND other = nullptr;
     EnumWindows(FindOtherSetup, reinterpret_cast<LPARAM>(&other));
-    if (other) SetForegroundWindow(other);
+    if (other) {
+        // A minimised page comes back first (asynchronously: the other setup may be waiting
+        // on Excel), then its window, or the message box it shows, to the front.
+        HWND page = GetAncestor(other, GA_ROOTOWNER);
+        if (IsIconic(page)) ShowWindowAsync(page, SW_RESTORE);
+        SetForegroundWindow(other);
+    }
     EndProgram(SetupEnd::AlreadyRunning);
+}
+
+bool WaitPainted(std::vector<HANDLE> handles, DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return handles.empty();
+        const DWORD count = static_cast<DWORD>(handles.size());
+        const DWORD got = MsgWaitForMultipleObjects(count, handles.data(), FALSE, static_cast<DWORD>(end - now),
+                                                    QS_PAINT | QS_SENDMESSAGE);
+        if (got == WAIT_FAILED) return false;
+        if (got < WAIT_OBJECT_0 + count) {
+            handles.erase(handles.begin() + (got - WAIT_OBJECT_0));
+            if (handles.empty()) return true;
+            continue;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
+            DispatchMessageW(&message);
+    }
 }
 
 void EndProgram(SetupEnd how) {
@@ -52,9 +83,11 @@ void EndProgram(SetupEnd how) {
 }
 
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title) {
-    // The preparing window stays until the first message or page.
-    if (frmPreparing.IsLoaded()) frmPreparing.Unload();
-    return MessageBoxW(GetActiveWindow(), text.c_str(), title, buttonsAndIcon | MB_SETFOREGROUND);
+    // Owned by a window of setup's, so it opens in front of it and a second setup finds it:
+    // the active one, else the preparing window, which stays under it until the first page.
+    HWND owner = GetActiveWindow();
+    if (!owner && frmPreparing.IsLoaded()) owner = frmPreparing.hwnd();
+    return MessageBoxW(owner, text.c_str(), title, buttonsAndIcon | MB_SETFOREGROUND);
 }
 
 std::wstring RuntimeErrorText(const VbError& error) {

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "vb_error.h"
 
@@ -35,6 +36,7 @@ enum class SetupEnd : UINT {
     RuntimeError = 10,        // the "Run-time error" message
     AlreadyRunning = 11,      // another setup runs in this logon
     Unfinished = 12,          // the wizard's loop ended without an ending of its own
+    RegistrationFailed = 13,  // installed, but a component's registration failed
 };
 
 // A second setup in the same Windows logon brings the first one's window to the front and
@@ -44,6 +46,11 @@ void EndIfAnotherSetupRuns();
 // Ends the program at once with that exit code: open windows are discarded, nothing is
 // undone.
 [[noreturn]] void EndProgram(SetupEnd how);
+
+// Waits until every handle is signalled (none given: for the time) or ms have passed, with
+// the windows painted: sent and paint messages only, no input, so that no click runs a
+// page's handler inside the one that waits. True when every handle was signalled.
+bool WaitPainted(std::vector<HANDLE> handles, DWORD ms);
 
 // A message box owned by the program's active window; the answer is the button's ID.
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title);

@@ -15,5 +15,8 @@ inline std::wstring strInstallPath;
 inline bool blnExitInstall = false;
 // The folder picker was confirmed with Ok at least once in this run; never cleared.
 inline bool blnPathChosen = false;
+// A component's registrar could not be started or reported a failure: setup's exit code
+// says so after an installation.
+inline bool blnRegistrationFailed = false;
 
 }  // namespace ferrolin

@@ -108,7 +108,8 @@
 //                                    bare member name ("Installed") for every class; default
 //                                    members count as Item/Value/Name
 //   SlowMember            REG_SZ     members (as FailMember) that answer only after SlowMs, as
-//                                    a hung Excel: the instance does nothing else meanwhile
+//                                    a hung Excel: the instance does nothing else meanwhile;
+//                                    "Application.Create": the creation, after its log line
 //   SlowMs                REG_DWORD  default 0
 //   InstallOpensWorkbook  REG_DWORD  default 1; 0: Installed := True marks the add-in
 //                                    installed without opening its workbook
@@ -123,7 +124,14 @@
 //   LogFile               REG_SZ     the log file (UTF-8, CRLF lines, shared by all instances)
 //
 // Log lines: "<pid> <event>", <pid> decimal. Events:
-//   Start                                     the instance started
+//   Start <rights>                            the instance started (through automation), with
+//                                             its process's rights: elevated or limited
+//   Start user <rights> by <program>          started with no command line, as the user or the
+//                                             shell opens Excel, by that program (file name,
+//                                             lower case): it loads its installed add-ins,
+//                                             adds Book1 and shows its window as the starter
+//                                             asked (maximised, minimised or normal); it
+//                                             offers no class
 //   Create Application | Create Global        a class factory created an object
 //   <Class>.<Member>                          a property read or a method call without arguments
 //   <Class>.<Member>(<arg>, <arg>)            ... with arguments
@@ -140,7 +148,7 @@
 //                                             a start that could not offer its classes
 //   Arguments: texts in double quotes, True/False, numbers, Empty, Missing (omitted), <Class> for
 //   objects of the stand-in and <Object> for others. Example of one instance:
-//     412 Start
+//     412 Start elevated
 //     412 Create Application
 //     412 Workbooks.Add
 //     412 AddIns("Ferrolin 1.1") -> Error 9
@@ -202,5 +210,26 @@ inline constexpr DISPID kDispidInstalled = 0x226;
 inline constexpr long xlMinimized = -4140;
 inline constexpr long xlMaximized = -4137;
 inline constexpr long xlNormal = -4143;
+
+// The rights of a process as a start logs them.
+inline const wchar_t* RightsOf(HANDLE process) {
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool read = OpenProcessToken(process, TOKEN_QUERY, &token) &&
+                      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    if (token) CloseHandle(token);
+    return !read ? L"unknown" : elevation.TokenIsElevated ? L"elevated" : L"limited";
+}
+
+// The rights of the desktop's shell, with which the programs it opens for setup run.
+inline const wchar_t* ShellRights() {
+    DWORD shell = 0;
+    GetWindowThreadProcessId(GetShellWindow() ? GetShellWindow() : GetDesktopWindow(), &shell);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell);
+    const wchar_t* rights = process ? RightsOf(process) : L"unknown";
+    if (process) CloseHandle(process);
+    return rights;
+}
 
 }  // namespace excel_standin

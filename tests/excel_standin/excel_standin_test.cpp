@@ -196,7 +196,7 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
         EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
         auto lines = LogOf(LogLines(log), c.processId);
         ASSERT_GE(lines.size(), 3u) << c.name << JoinLines(lines);
-        EXPECT_EQ("Start", Narrow(lines.front())) << c.name;
+        EXPECT_EQ("Start elevated", Narrow(lines.front())) << c.name;
         EXPECT_EQ(Narrow(c.creation), Narrow(lines[1])) << c.name;
         EXPECT_EQ("End Released", Narrow(lines.back())) << c.name << JoinLines(lines);
     }
@@ -683,7 +683,7 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
     app.reset();
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
     const wchar_t* expected[] = {
-        L"Start",
+        L"Start elevated",
         L"Create Application",
         L"Application.Hwnd",
         L"Application.Workbooks",

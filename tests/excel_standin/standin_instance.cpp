@@ -123,6 +123,8 @@ std::wstring PathOfOpenValue(std::wstring data) {
     return data;
 }
 
+}  // namespace
+
 // Opens the add-in's workbook as Excel does: the file stays open, readable by others, and
 // can be neither written nor deleted nor moved while it is.
 bool OpenAddInWorkbook(const AddInModel& addin) {
@@ -141,8 +143,6 @@ bool OpenAddInWorkbook(const AddInModel& addin) {
     TheInstance().workbooks.push_back(book);
     return true;
 }
-
-}  // namespace
 
 bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 

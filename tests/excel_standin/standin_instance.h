@@ -104,6 +104,7 @@ std::shared_ptr<SheetModel> AddSheet(WorkbookModel& book);
 std::shared_ptr<AddInModel> ListAddIn(const std::wstring& fullName);   // throws when missing
 std::shared_ptr<AddInModel> FindAddIn(const std::wstring& title);
 void SetInstalled(AddInModel& addin, bool installed);                    // throws on failure
+bool OpenAddInWorkbook(const AddInModel& addin);                         // as Installed opens it
 void LoadAddInList();
 void SaveAddInList();
 std::wstring ExcelKey();   // Software\Microsoft\Office\16.0

@@ -3,7 +3,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
+#include <map>
 #include <string>
 #include <tuple>
 
@@ -56,6 +58,7 @@ public:
         if (outer) return CLASS_E_NOAGGREGATION;
         NoteCall();
         Log(std::wstring(L"Create ") + name_);
+        AnswerSlowly(name_, L"Create");
         DispatchObject* object = make_();
         HRESULT hr = object->QueryInterface(riid, out);
         object->Release();
@@ -232,7 +235,21 @@ private:
 };
 BusyFilter g_busyFilter;
 
-int RunServer(HINSTANCE module) {
+// The program that started this one (its file name, lower case).
+std::wstring Starter() {
+    ferrolin::unique_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    std::map<DWORD, std::pair<DWORD, std::wstring>> processes;  // id -> parent, name
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        processes[entry.th32ProcessID] = {entry.th32ParentProcessID, _wcslwr(entry.szExeFile)};
+    const auto parent = processes.find(processes[GetCurrentProcessId()].first);
+    return parent == processes.end() ? L"" : parent->second.second;
+}
+
+// A user's start (no command line) opens as Excel does for the user: its installed add-ins
+// loaded, a blank workbook, the window shown as the starter asked; automation starts it
+// hidden with nothing loaded.
+int RunServer(HINSTANCE module, bool userStart) {
     ferrolin::com_apartment apartment(COINIT_APARTMENTTHREADED);
     if (FAILED(apartment.result())) return 1;
     ReadKnobs();
@@ -241,7 +258,8 @@ int RunServer(HINSTANCE module) {
         IMessageFilter* previous = nullptr;
         CoRegisterMessageFilter(&g_busyFilter, &previous);
     }
-    Log(L"Start");
+    Log(std::wstring(L"Start ") + (userStart ? L"user " : L"") + RightsOf(GetCurrentProcess()) +
+        (userStart ? L" by " + Starter() : L""));
     g_lastCall = GetTickCount64();
     CreateMainWindow(module, MainWindowProc);
     if (!TheInstance().window) {
@@ -250,10 +268,23 @@ int RunServer(HINSTANCE module) {
     }
     LoadAddInList();
     SetTimer(TheInstance().window, kIdleTimer, 1000, nullptr);
-    // A start that cannot offer its classes says why: the client sees only error 429.
+    if (userStart) {
+        for (const auto& addin : TheInstance().addins)
+            if (addin->installed) OpenAddInWorkbook(*addin);
+        AddBlankWorkbook();
+        STARTUPINFOW startup{};
+        GetStartupInfoW(&startup);
+        const WORD show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
+        SetWindowState(show == SW_SHOWMAXIMIZED ? xlMaximized : show == SW_SHOWMINIMIZED ? xlMinimized : xlNormal);
+        Show(true);
+        UpdateCaption();
+    }
+    // A start that cannot offer its classes says why: the client sees only error 429. The
+    // user's Excel offers none: every creation starts an Excel of its own.
     for (auto [clsid, factory, cookie, name] :
          {std::tuple{&kClsidApplication, &g_applicationFactory, &g_applicationCookie, L"Application"},
           std::tuple{&kClsidGlobal, &g_globalFactory, &g_globalCookie, L"Global"}}) {
+        if (userStart) break;
         const HRESULT hr = CoRegisterClassObject(*clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, cookie);
         if (FAILED(hr)) {
             Log(std::wstring(L"End not registered: ") + name + L" " + HresultCode(hr));
@@ -325,5 +356,5 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
     if (!option.empty() && (option[0] == L'/' || option[0] == L'-')) option.erase(0, 1);
     if (_wcsicmp(option.c_str(), L"RegServer") == 0) return excel_standin::RegisterServer();
     if (_wcsicmp(option.c_str(), L"UnregServer") == 0) return excel_standin::UnregisterServer();
-    return excel_standin::RunServer(module);
+    return excel_standin::RunServer(module, count <= 1);
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -204,19 +205,23 @@ protected:
     }
 
     // The add-in page's End, the final message and the end of setup.
-    static void Finish(SetupRun& setup) {
+    // What comes between End and the final message, when anything does.
+    static void Finish(SetupRun& setup, DWORD exitCode = 0, const std::function<void()>& beforeTheEnd = {}) {
         HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
         uidriver::PostClick(ControlOf(addin, ctl::Command2));
+        if (beforeTheEnd) beforeTheEnd();
         const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
         EXPECT_EQ(N(done.text), N(ferrolin::kMsgInstallFinished));
         EXPECT_EQ(done.icon, uidriver::IconKind::Information) << uidriver::ToString(done.icon);
         uidriver::PressButton(done.hwnd, IDOK);
-        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u) << "exit code of an installation";
+        EXPECT_EQ(setup.process.WaitForExit(kExitMs), exitCode) << "exit code of an installation";
     }
 
     // Excel after setup: one visible, maximised instance with the add-in installed. Excel
     // writes its add-in list when it ends, so the user closes it before the list is read.
     void ExpectExcelLeftWithAddin(const std::wstring& folder) {
+        // Setup's own Excel has ended; the user's is started by the desktop's shell.
+        WaitUntil([] { return ExcelWindows().size() == 1 && IsWindowVisible(ExcelWindows()[0]); }, kPageMs);
         const std::vector<HWND> windows = ExcelWindows();
         ASSERT_EQ(windows.size(), 1u) << "stand-in windows after setup";
         EXPECT_TRUE(IsWindowVisible(windows[0])) << "Excel is not visible";
@@ -356,11 +361,14 @@ TEST_F(Install, OrdinaryRoad) {
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
     EXPECT_FALSE(IsWindow(preparing)) << "the preparing window stays beside the terms page";
     EXPECT_FALSE(uidriver::IsEnabled(ControlOf(terms, ctl::Command3))) << "terms page Back";
-    // A second setup in this logon brings this one's page to the front and ends at once,
-    // having done nothing (no Excel started: the count of instances below).
+    // A second setup in this logon brings this one's page back from the task bar and to the
+    // front, and ends at once, having done nothing (no Excel started: the count of
+    // instances below).
     {
+        ShowWindow(terms, SW_MINIMIZE);
         SetupRun second = StartSetup(DistFolder());
         EXPECT_EQ(second.process.WaitForExit(kExitMs), 11u) << "exit code of a second setup";
+        EXPECT_TRUE(WaitUntil([&] { return !IsIconic(terms); }, 5000)) << "the first setup's page stays minimised";
         EXPECT_EQ(GetForegroundWindow(), terms) << "the first setup's page is not in front";
     }
     AgreeAndNext(terms);
@@ -383,6 +391,7 @@ TEST_F(Install, OrdinaryRoad) {
     // Each component registered once, by the registrar of the system folder it lies in: the
     // 32-bit components of the 64-bit setup in SysWOW64 by SysWOW64's registrar, in the
     // 32-bit view of the registry where 32-bit Excel looks.
+    EXPECT_TRUE(WaitForRegistrarsToEnd(0)) << "a registrar outlived setup";
     const auto registrations = WaitForRegistrations(4);
     const auto registrars = FixtureRegistrars();
     for (const DeployedFile& file : DeployedFiles()) {
@@ -405,21 +414,26 @@ TEST_F(Install, OrdinaryRoad) {
 
     ExpectExcelLeftWithAddin(folder);
 
-    // Excel's instances: the version check, the default folder, the add-in taken out, the
-    // default folder on Next, and the last one that adds and installs the add-in.
-    std::vector<std::wstring> starts;
+    // Excel's instances, each with setup's rights and ended: the version check, the default
+    // folder, the add-in taken out, the default folder on Next, and the one that adds and
+    // installs the add-in and quits. Then the one left to the user, started by the desktop's
+    // shell with the shell's rights (on Windows, the user's own; Wine's shell is elevated).
+    std::vector<std::pair<std::wstring, std::wstring>> starts;  // process, start line
     for (const std::wstring& line : LogLines(log_))
-        if (line.size() > 6 && line.compare(line.size() - 6, 6, L" Start") == 0) starts.push_back(line.substr(0, line.size() - 6));
-    ASSERT_EQ(starts.size(), 5u) << "log:" << Log();
+        if (const size_t at = line.find(L" Start "); at != std::wstring::npos)
+            starts.emplace_back(line.substr(0, at), line.substr(at + 1));
+    ASSERT_EQ(starts.size(), 6u) << "log:" << Log();
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(N(starts[i].second), "Start elevated") << "instance " << i;
+    EXPECT_EQ(N(starts[5].second), N(L"Start user " + std::wstring(excel_standin::ShellRights()) + L" by explorer.exe"));
     const std::vector<std::wstring> expected = {
-        L"Create Application", L"Workbooks.Add", L"Application.WindowState=-4140", L"Application.Visible=True",
-        L"Application.WindowState=-4137", L"AddIns.Add(\"" + Workbook(folder) + L"\")", L"AddIns(\"Ferrolin 1.1\")",
-        L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")"};
+        L"Create Application", L"Workbooks.Add", L"AddIns.Add(\"" + Workbook(folder) + L"\")",
+        L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")",
+        L"Application.Quit", L"End Quit"};
     size_t next = 0;
     for (const std::wstring& line : LogLines(log_))
-        if (next < expected.size() && line == starts.back() + L" " + expected[next]) ++next;
-    EXPECT_EQ(next, expected.size()) << "the last instance lacks " << N(expected[std::min(next, expected.size() - 1)])
-                                     << "; log:" << Log();
+        if (next < expected.size() && line == starts[4].first + L" " + expected[next]) ++next;
+    EXPECT_EQ(next, expected.size()) << "setup's last instance lacks "
+                                     << N(expected[std::min(next, expected.size() - 1)]) << "; log:" << Log();
 
     // The add-in's view of the record, through the registered library: in 64-bit Excel
     // and in 32-bit Excel, each with a library of its own bitness.
@@ -465,7 +479,23 @@ TEST_F(Install, ReinstallRoad) {
     CloseExcelWindows();
     AnswerCloseExcel(setup, IDRETRY);
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
+    // Opened while the terms page is up, the user's Excel is asked to be closed again before
+    // the add-in is taken out of Excel; a second setup brings that message to the front.
+    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
+    OpenUsersExcel();
+    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{3000});
     AgreeAndNext(terms);
+    const uidriver::MessageBoxInfo again = WaitMessage(setup, L"Orvicta");
+    EXPECT_EQ(N(again.text).substr(N(again.text).find("Close every")),
+              "Close every Excel window, then click Retry. Cancel ends the setup and leaves Excel's list of "
+              "add-ins as it is.");
+    {
+        SetupRun second = StartSetup(DistFolder());
+        EXPECT_EQ(second.process.WaitForExit(kExitMs), 11u) << "exit code of a second setup";
+        EXPECT_EQ(GetForegroundWindow(), again.hwnd) << "the first setup's message is not in front";
+    }
+    CloseExcelWindows();
+    uidriver::PressButton(again.hwnd, IDRETRY);
     Finish(setup);
 
     EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kCaptionDestination, nullptr, 0})) << "destination page shown";
@@ -477,6 +507,9 @@ TEST_F(Install, ReinstallRoad) {
     EXPECT_TRUE(FixtureRegistrations().empty()) << "a registrar ran";
     ExpectUninstallersCopied();
     ExpectExcelLeftWithAddin(folder);
+    // The libraries lay in the system folders unregistered, as after a failed registration:
+    // registered again, nothing copied, a client creates the class.
+    EXPECT_EQ(RunScript(SystemFolder(), Join(scratch_, L"client.vbs"), RecordClient(folder)), 0);
 }
 
 // The reinstall road over a workbook held open: the deletion's message, then the copy over
@@ -596,10 +629,29 @@ TEST_F(Install, ExcelNotAvailable) {
         EndsBeforeCopying(setup, message);
     }
     {
-        SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Version");
-        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{64000});
+        // Excel frozen once it has made its application object, before its answer to the
+        // creation (every thread of it stopped): it never answers again.
+        SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Create");
+        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{5000});
+        const size_t earlier = LogLines(log_).size();
+        const ULONGLONG start = GetTickCount64();
         SetupRun setup = StartSetup(DistFolder());
+        DWORD frozen = 0;
+        WaitUntil([&] {
+            const std::vector<std::wstring> lines = LogLines(log_);
+            for (size_t i = earlier; i < lines.size(); ++i)
+                if (lines[i].find(L" Create Application") != std::wstring::npos) frozen = std::stoul(lines[i]);
+            return frozen != 0;
+        }, kPageMs);
+        ASSERT_NE(frozen, 0u) << "no Excel made; log:" << Log();
+        testing_support::SetThreadsRunning(frozen, false);
         const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
+        EXPECT_LE(GetTickCount64() - start, 70000u) << "the message came late";
+        // Let go on and closed, it takes its classes back (a killed one's would stay
+        // registered, and COM would send the next creations to it).
+        testing_support::SetThreadsRunning(frozen, true);
+        for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(frozen))
+            if (window.class_name == excel_standin::kMainWindowClass) uidriver::Close(window.hwnd);
         EXPECT_EQ(N(message.text),
                   "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
                   "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r"
@@ -876,7 +928,13 @@ void OpenPath(HWND picker, const std::wstring& path) {
 // Browse: the picker starts at the first fixed drive; Ok puts the opened folder into the
 // destination box in upper case and the installation goes there; Cancel leaves the box.
 TEST_F(Install, BrowseOkAndCancel) {
+    // Every component there but comdlg32.ocx, whose registration fails.
     PlaceAllComponents();
+    std::wstring comdlg;
+    for (const DeployedFile& file : DeployedFiles())
+        if (Is(file, L"3A.ocx")) RemoveFile(comdlg = InstalledPath(file));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, L"Software\\FerrolinTests\\Registrations", L"Fail", REG_SZ,
+                              Utf16Bytes(std::wstring(L"comdlg32.ocx") + L'\0'));
     const std::wstring chosen = Join(scratch_, L"Chosen Place");
     CreateDirectoryW(chosen.c_str(), nullptr);
 
@@ -905,7 +963,13 @@ TEST_F(Install, BrowseOkAndCancel) {
     EXPECT_EQ(N(uidriver::Text(box)), N(Upper(chosen)));
 
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
-    Finish(setup);
+    // Said after End, before Excel takes the add-in, and in the exit code of the installation.
+    Finish(setup, 13, [&] {
+        const uidriver::MessageBoxInfo failed = WaitMessage(setup, L"Orvicta");
+        EXPECT_EQ(Lower(failed.text), Lower(L"Not register the file Regsvr32.exe " + comdlg));
+        EXPECT_EQ(failed.icon, uidriver::IconKind::Error);
+        uidriver::PressButton(failed.hwnd, IDOK);
+    });
     EXPECT_TRUE(FileExists(Workbook(chosen)));
     EXPECT_FALSE(FileExists(Workbook(library_)));
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(chosen))) << Describe(RecordValues());

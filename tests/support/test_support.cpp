@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <sstream>
 
@@ -252,6 +254,16 @@ bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms) {
         if (GetTickCount64() >= deadline) return false;
         Sleep(kPollMs);
     }
+}
+
+void SetThreadsRunning(DWORD processId, bool running) {
+    ferrolin::unique_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{sizeof entry};
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+        if (ferrolin::unique_handle thread{entry.th32OwnerProcessID == processId
+                                               ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)
+                                               : nullptr})
+            running ? ResumeThread(thread.get()) : SuspendThread(thread.get());
 }
 
 }  // namespace testing_support

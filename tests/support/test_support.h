@@ -104,4 +104,7 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
 // they have passed); whether it held. Pumps no messages.
 bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms);
 
+// Stops (or lets go on) every thread of a process, as a hung program.
+void SetThreadsRunning(DWORD processId, bool running);
+
 }  // namespace testing_support
