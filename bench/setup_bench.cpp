@@ -99,7 +99,7 @@ void OrdinaryRoad() {
 
         size_t starts = 0;
         for (const std::wstring& line : LogLines(log))
-            if (line.size() > 6 && line.compare(line.size() - 6, 6, L" Start") == 0) ++starts;
+            if (line.find(L" Start ") != std::wstring::npos) ++starts;
         totals.push_back(total);
         own.push_back(CpuSeconds(setup.process.handle()));
         excel.push_back(static_cast<double>(starts) * startup);
