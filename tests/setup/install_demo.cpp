@@ -177,7 +177,7 @@ void Walk() {
     HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
     Shot("05-addin");
     uidriver::PostClick(ControlOf(addin, ctl::Command2));
-    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
+    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName, 120000);
     Shot("06-finished");
     uidriver::PressButton(done.hwnd, IDOK);
     setup.process.WaitForExit(kExitMs);
