@@ -16,10 +16,6 @@ inline constexpr CLSID kClsidExcelGlobal = {
     0x00020812, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr wchar_t kExcelProgId[] = L"Excel.application";
 
-// Excel's constants.
-inline constexpr long xlMinimized = -4140;
-inline constexpr long xlMaximized = -4137;
-
 // Takes the add-in "Ferrolin 1.1" out of Excel's installed add-ins, closes that Excel
 // instance, unloads the terms page and shows the next page modally; returns only after
 // the next page was closed. Every Excel step's failure is skipped.
