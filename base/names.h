@@ -55,6 +55,16 @@ inline constexpr wchar_t kWaitWindowClass[] = L"usfFR";           // class of UF
 inline constexpr wchar_t kWaitWindowFont[] = L"Arial";
 inline constexpr wchar_t kMsgUninstallPathNotFound[] =
     L"Uninstall path wasn't found.\rPlease remove it manually.";
+// The user's Excel open when an uninstaller starts; %s twice: the version's title.
+inline constexpr wchar_t kMsgCloseExcelToRemove[] =
+    L"Microsoft Excel is open. Please close it before %s is removed: Excel holds the add-in open "
+    L"while it runs and writes its list of add-ins back when it closes, so an Excel left open would "
+    L"put %s back on the list.\r"
+    L"Close every Excel window, then click Retry. Cancel ends the removal without changing anything.";
+// A file of the add-in still there after the deletions; %s: its full path, the uninstaller.
+inline constexpr wchar_t kMsgFileNotRemoved[] =
+    L"%s\rcould not be removed. Microsoft Excel or another program may hold it open: close that "
+    L"program, then start %s again.";
 
 // Setup: add-in files in the distribution folder
 inline constexpr wchar_t kSourceWorkbook[] = L"fr.xla";

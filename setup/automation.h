@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "excel_calls.h"
 #include "handles.h"
 #include "vb_error.h"
 
@@ -18,11 +19,8 @@ namespace ferrolin::automation {
 
 using Object = com_ptr<IDispatch>;
 
-inline constexpr LCID kLocale = 1033;  // English (United States)
-
-// Pinned dispatch identifiers of Excel's object library.
-inline constexpr DISPID kDispIdAdd = 0xB5;        // AddIns.Add (and the other collections' Add)
-inline constexpr DISPID kDispIdInstalled = 0x226;  // AddIn.Installed
+using excel_calls::kDispIdAdd;
+using excel_calls::kDispIdInstalled;
 inline constexpr DISPID kDispIdDefault = DISPID_VALUE;
 
 // One positional argument, owned: a text, a number, a Boolean, an object or an omitted one.
@@ -45,7 +43,8 @@ private:
 };
 using Args = std::initializer_list<Arg>;
 
-// CreateObject by class or program identifier, as IDispatch of a local or in-process server.
+// CreateObject by class or program identifier, as IDispatch of a local or in-process server
+// (excel_calls::Create).
 // Failure: 429 "ActiveX component can't create object" when the class is unknown or its
 // server does not start, otherwise the HRESULT with its system description.
 Object CreateObject(const CLSID& clsid);

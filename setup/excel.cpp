@@ -127,7 +127,7 @@ void prcAddToExcel(const std::wstring& title) {
     const std::wstring program = ExcelServerPath();
     if (!program.empty() && StartAsDesktopUser(program, SW_SHOWMAXIMIZED)) {
         const ULONGLONG shown = GetTickCount64() + kExcelShownMs;
-        while (!UsersExcelOpen() && GetTickCount64() < shown) WaitPainted({}, 100);
+        while (!excel_calls::UsersExcelOpen() && GetTickCount64() < shown) WaitPainted({}, 100);
     }
 
     MsgBox(kMsgInstallFinished, MB_OK | MB_ICONINFORMATION, kProductName);

@@ -5,15 +5,12 @@
 
 #include <string>
 
+#include "excel_calls.h"
 #include "form.h"
 
 namespace ferrolin {
 
-// Excel's identities.
-inline constexpr CLSID kClsidExcelApplication = {
-    0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr CLSID kClsidExcelGlobal = {
-    0x00020812, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// Excel's program identifier (its class identifiers: excel_calls.h).
 inline constexpr wchar_t kExcelProgId[] = L"Excel.application";
 
 // Takes the add-in "Ferrolin 1.1" out of Excel's installed add-ins, closes that Excel

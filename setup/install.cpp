@@ -71,27 +71,8 @@ double LeadingNumber(const std::wstring& text) {
     return digits ? number : 0;
 }
 
-namespace {
-
-BOOL CALLBACK FindShownExcel(HWND window, LPARAM found) {
-    wchar_t className[32] = {};
-    if (!IsWindowVisible(window) || !GetClassNameW(window, className, 32) ||
-        lstrcmpW(className, kExcelWindowClass) != 0)
-        return TRUE;
-    *reinterpret_cast<bool*>(found) = true;
-    return FALSE;
-}
-
-}  // namespace
-
-bool UsersExcelOpen() {
-    bool found = false;
-    EnumWindows(FindShownExcel, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void prcWaitForExcelClosed(bool beforeAnyChange) {
-    while (UsersExcelOpen()) {
+    while (excel_calls::UsersExcelOpen()) {
         const std::wstring text = std::wstring(kMsgCloseExcel) +
                                   (beforeAnyChange ? kMsgCloseExcelNothingChanged : kMsgCloseExcelListKept);
         if (MsgBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)

@@ -21,8 +21,6 @@ bool prcInitControls();
 // VB's Val: the leading decimal number of a text (optional blanks, digits, an optional
 // period and more digits); 0 when no digit leads.
 double LeadingNumber(const std::wstring& text);
-// True while a user's Excel shows a window (setup's own automation instances are hidden).
-bool UsersExcelOpen();
 // While the user's Excel is open, asks for it to be closed (Retry looks again); Cancel
 // ends the program. Asked before every step that starts Excel after the user had time to
 // open one: at the start, before anything is changed, and before the add-in is taken out

@@ -58,26 +58,6 @@ void EndIfAnotherSetupRuns() {
     EndProgram(SetupEnd::AlreadyRunning);
 }
 
-bool WaitPainted(std::vector<HANDLE> handles, DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return handles.empty();
-        const DWORD count = static_cast<DWORD>(handles.size());
-        const DWORD got = MsgWaitForMultipleObjects(count, handles.data(), FALSE, static_cast<DWORD>(end - now),
-                                                    QS_PAINT | QS_SENDMESSAGE);
-        if (got == WAIT_FAILED) return false;
-        if (got < WAIT_OBJECT_0 + count) {
-            handles.erase(handles.begin() + (got - WAIT_OBJECT_0));
-            if (handles.empty()) return true;
-            continue;
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
-            DispatchMessageW(&message);
-    }
-}
-
 void EndProgram(SetupEnd how) {
     ExitProcess(static_cast<UINT>(how));
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "excel_calls.h"
 #include "vb_error.h"
 
 namespace ferrolin {
@@ -48,9 +49,10 @@ void EndIfAnotherSetupRuns();
 [[noreturn]] void EndProgram(SetupEnd how);
 
 // Waits until every handle is signalled (none given: for the time) or ms have passed, with
-// the windows painted: sent and paint messages only, no input, so that no click runs a
-// page's handler inside the one that waits. True when every handle was signalled.
-bool WaitPainted(std::vector<HANDLE> handles, DWORD ms);
+// setup's windows painted but no click taken (excel_calls::WaitPainted).
+inline bool WaitPainted(std::vector<HANDLE> handles, DWORD ms) {
+    return excel_calls::WaitPainted(handles.data(), static_cast<DWORD>(handles.size()), ms);
+}
 
 // A message box owned by the program's active window; the answer is the button's ID.
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title);

@@ -7,6 +7,7 @@
 
 #include "handles.h"
 #include "names.h"
+#include "prcExcel.h"
 #include "uninstaller.h"
 #if FERROLIN_UNINSTALL_WAIT_WINDOW
 #include "usfFR.h"
@@ -93,16 +94,41 @@ void prcUninstallFiles(const Folder& folder, short& intAttempts) {
         if (have_help) DeleteFileW(help);
         ++intAttempts;
     }
-    ExitProcess(0);
 }
 
+void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
+    if (!prcExcel::prcWaitForExcelClosed(owner)) End(UninstallEnd::ExcelOpenCancelled);
+    prcExcel::prcRemoveFromExcel(kFileStem);
+    prcUninstallFiles(folder, intAttempts);
+    // The deletions fail quietly; a file still there is said, with its full path.
+    UninstallEnd end = UninstallEnd::Removed;
+    for (const wchar_t* extension : {kWorkbookExt, kHelpExt}) {
+        wchar_t path[kPathChars];
+        if (!FilePath(folder, extension, path) || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) continue;
+        wchar_t text[1024];
+        wsprintfW(text, kMsgFileNotRemoved, path, kProgramName);
+        MessageBoxW(owner, text, kProductName, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        end = UninstallEnd::FileLeft;
+    }
+    End(end);
+}
+
+void End(UninstallEnd how) { ExitProcess(static_cast<UINT>(how)); }
+
 #if !FERROLIN_UNINSTALL_WAIT_WINDOW
-void Main() { prcUninstallFiles(GetInstallFolder(), intAttempts); }
+void Main() {
+    const Folder folder = GetInstallFolder();
+    // Without a recorded folder the paths would name files of the current folder.
+    if (IsBlank(folder)) End(UninstallEnd::FolderNotFound);
+    prcRemove(folder, intAttempts, nullptr);
+}
 #endif
 
 }  // namespace ferrolin::prcBasics
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Excel is called from this thread, which runs the wait window.
+    const ferrolin::com_apartment apartment;
 #if FERROLIN_UNINSTALL_WAIT_WINDOW
     return ferrolin::usfFR::Show(instance);
 #else

@@ -2,6 +2,10 @@
 // entry procedure of UFR10.
 #pragma once
 
+#include <windows.h>
+
+#include "uninstaller.h"
+
 namespace ferrolin::prcBasics {
 
 // The value is read into a buffer of this many characters, terminator included.
@@ -22,10 +26,19 @@ Folder GetInstallFolder();
 bool IsBlank(const Folder& folder);
 
 // Ten passes that each delete the workbook and the help file of this version from `folder`,
-// failures skipped, counted in `intAttempts`; then the end of the program.
-[[noreturn]] void prcUninstallFiles(const Folder& folder, short& intAttempts);
+// failures skipped, counted in `intAttempts`.
+void prcUninstallFiles(const Folder& folder, short& intAttempts);
 
-// UFR10: read the folder and delete, whatever the folder holds.
+// The removal from a folder that was found: the user's Excel closed first (Cancel ends
+// having changed nothing), the add-in taken out of Excel's list, the deletions, a message
+// for each file still there; then the end of the program with its exit code. Messages are
+// owned by `owner`.
+[[noreturn]] void prcRemove(const Folder& folder, short& intAttempts, HWND owner);
+
+// Ends the program at once with that exit code.
+[[noreturn]] void End(UninstallEnd how);
+
+// UFR10: read the folder and remove, without a window; a folder of blanks only ends it.
 [[noreturn]] void Main();
 
 }  // namespace ferrolin::prcBasics

@@ -55,16 +55,16 @@ void Form_Load(HWND form) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Ten seconds after the start: the folder of the record, then the deletions; the end of
-// the program either way.
+// Ten seconds after the start: the folder of the record, then the removal; the end of the
+// program either way.
 void Timer1_Timer(HWND form) {
     KillTimer(form, kTimer1);  // the event runs once
     const prcBasics::Folder folder = prcBasics::GetInstallFolder();
     if (prcBasics::IsBlank(folder)) {
         MessageBoxW(form, kMsgUninstallPathNotFound, kProductName, MB_OK | MB_ICONEXCLAMATION);
-        ExitProcess(0);
+        prcBasics::End(UninstallEnd::FolderNotFound);
     }
-    prcBasics::prcUninstallFiles(folder, intAttempts);
+    prcBasics::prcRemove(folder, intAttempts, form);
 }
 
 LRESULT CALLBACK FormProc(HWND form, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -227,10 +227,13 @@ protected:
         EXPECT_TRUE(IsWindowVisible(windows[0])) << "Excel is not visible";
         EXPECT_TRUE(IsZoomed(windows[0])) << "Excel is not maximised";
         CloseExcelWindows();
+        EXPECT_TRUE(Listed(Workbook(folder))) << "installed add-ins lack " << N(Workbook(folder)) << Log();
+    }
+
+    // Excel's list, as Excel wrote it when it ended, holds the workbook as installed.
+    static bool Listed(const std::wstring& workbook) {
         const std::vector<std::wstring> addins = InstalledAddins();
-        const std::wstring expected = L"/R \"" + Workbook(folder) + L"\"";
-        EXPECT_NE(std::find(addins.begin(), addins.end(), expected), addins.end())
-            << "installed add-ins lack " << N(expected) << " (" << addins.size() << " listed)" << Log();
+        return std::find(addins.begin(), addins.end(), L"/R \"" + workbook + L"\"") != addins.end();
     }
 
     // A distribution folder of this scenario: the built one without the files named.
@@ -448,6 +451,14 @@ TEST_F(Install, OrdinaryRoad) {
     for (const std::wstring& cscript : clients)
         EXPECT_EQ(RunScript(cscript, Join(scratch_, L"client.vbs"), RecordClient(folder)), 0)
             << N(cscript) << ": 10 create, 11 InstallPath, 12 IsAddin_Installed, 13 wrong path, 14 not installed";
+
+    // Removed by UFR11 from the system folder: both files gone, and Excel's list, written by
+    // the Excel that took the add-in out when it ended, no longer holds it.
+    EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"UFR11.exe"), L"", 90000), 0);
+    EXPECT_FALSE(FileExists(Workbook(library_))) << "UFR11 left the workbook";
+    EXPECT_FALSE(FileExists(HelpFile(library_))) << "UFR11 left the help file";
+    EXPECT_FALSE(Listed(Workbook(folder))) << "the add-in stays in Excel's list" << Log();
+    EXPECT_TRUE(ExcelWindows().empty()) << "UFR11 left Excel running";
 }
 
 // The reinstall road: a record whose folder holds the workbook; all components present.
@@ -1390,11 +1401,53 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
     EXPECT_EQ(ReadFileBytes(HelpFile(library)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)))
         << "the reinstall did not copy into the recorded folder";
 
-    // UFR11 from the system folder, after its ten seconds.
-    CloseExcelWindows();
-    EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"UFR11.exe"), L"", 40000), 0);
-    EXPECT_FALSE(FileExists(Workbook(library))) << "UFR11 left the workbook";
-    EXPECT_FALSE(FileExists(HelpFile(library))) << "UFR11 left the help file";
+    // UFR11 from the system folder while the Excel that setup left holds the add-in open:
+    // after its ten seconds it asks for Excel to be closed. Cancel ends having changed
+    // nothing; Retry, once Excel is closed, removes both files and the add-in from the list.
+    for (const int button : {IDCANCEL, IDRETRY}) {
+        SCOPED_TRACE(button == IDCANCEL ? "Cancel" : "Retry");
+        uidriver::Process ufr11 = uidriver::Start(Join(SystemFolder(), L"UFR11.exe"));
+        const HWND box = uidriver::WaitForMessageBox(L"Ferrolin", ufr11.id(), 40000);
+        ASSERT_TRUE(box) << "UFR11 did not ask for Excel to be closed";
+        const uidriver::MessageBoxInfo ask = uidriver::ReadMessageBox(box);
+        EXPECT_EQ(N(ask.text),
+                  "Microsoft Excel is open. Please close it before Ferrolin 1.1 is removed: Excel holds the "
+                  "add-in open while it runs and writes its list of add-ins back when it closes, so an Excel left "
+                  "open would put Ferrolin 1.1 back on the list.\r"
+                  "Close every Excel window, then click Retry. Cancel ends the removal without changing anything.");
+        EXPECT_EQ(ask.icon, uidriver::IconKind::Warning);
+        EXPECT_EQ(ask.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
+        if (button == IDRETRY) CloseExcelWindows();
+        uidriver::PressButton(box, button);
+        EXPECT_EQ(ufr11.WaitForExit(90000), button == IDCANCEL ? 2u : 0u);
+        EXPECT_EQ(FileExists(Workbook(library)), button == IDCANCEL) << "the workbook after UFR11";
+        EXPECT_EQ(FileExists(HelpFile(library)), button == IDCANCEL) << "the help file after UFR11";
+        EXPECT_EQ(Listed(Workbook(folder)), button == IDCANCEL) << "the add-in in Excel's list after UFR11";
+    }
+}
+
+// UFR10 takes version 1.0's add-in out of Excel's list and deletes its files; version 1.1's,
+// listed beside it, stays listed and in place.
+TEST_F(Install, Ufr10RemovesOnlyVersion10) {
+    // Both installed in Excel's list, as Excel keeps it (Wine's VBScript keeps references
+    // to the temporaries of a script that lists them, so that Excel never ends).
+    const std::wstring options = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey;
+    for (const wchar_t* stem : {L"Ferrolin 1.0", L"Ferrolin 1.1"}) {
+        CopyOrFail(Join(DistFolder(), ferrolin::kSourceWorkbook), Join(library_, stem + std::wstring(L".xla")));
+        CopyOrFail(Join(DistFolder(), ferrolin::kSourceHelp), Join(library_, stem + std::wstring(L".chm")));
+        const std::wstring open = L"/R \"" + Join(library_, stem + std::wstring(L".xla")) + L"\"";
+        testing_support::WriteRaw(HKEY_CURRENT_USER, options, stem[11] == L'0' ? L"OPEN" : L"OPEN1", REG_SZ,
+                                  Utf16Bytes(open + L'\0'));
+    }
+    testing_support::WriteRaw(HKEY_CURRENT_USER, L"Software\\Vandrel\\Groupdate", L"Dir", REG_SZ,
+                              Utf16Bytes(library_ + L'\0'));
+
+    EXPECT_EQ(RunToEnd(Join(DistFolder(), L"UFR10.exe"), L"", 90000), 0);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+    for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm", L"Ferrolin 1.1.xla", L"Ferrolin 1.1.chm"})
+        EXPECT_EQ(FileExists(Join(library_, file)), file[11] == L'1') << N(file);
+    EXPECT_FALSE(Listed(Join(library_, L"Ferrolin 1.0.xla"))) << "version 1.0 stays in Excel's list" << Log();
+    EXPECT_TRUE(Listed(Join(library_, L"Ferrolin 1.1.xla"))) << "version 1.1 left Excel's list" << Log();
 }
 
 #if !defined(_WIN64) && defined(FERROLIN_STANDIN_64)

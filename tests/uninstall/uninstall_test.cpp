@@ -55,6 +55,20 @@ void CheckFiles(const char* scenario, const std::vector<Expected>& files) {
     }
 }
 
+// The message for a file left behind, read and answered.
+void ExpectFileLeft(const uidriver::Process& run, const std::wstring& path, const wchar_t* program) {
+    HWND box = uidriver::WaitForMessageBox(L"Ferrolin", run.id(), kWaitRunMs);
+    ASSERT_TRUE(box) << "no message for " << testing_support::Narrow(path);
+    const uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
+    EXPECT_EQ(testing_support::Narrow(info.text),
+              testing_support::Narrow(path +
+                                      L"\rcould not be removed. Microsoft Excel or another program may hold it "
+                                      L"open: close that program, then start " + program + L" again."));
+    EXPECT_EQ(info.icon, uidriver::IconKind::Warning);
+    EXPECT_EQ(info.button_ids, std::vector<int>{IDOK});
+    uidriver::PressButton(box, IDOK);
+}
+
 HWND WaitWindow(const uidriver::Process& ufr11) {
     uidriver::WindowQuery query;
     query.class_name = ferrolin::kWaitWindowClass;
@@ -100,8 +114,11 @@ TEST(Ufr11, DeletesAfterTheWait) {
                                  {s[L"held\\" + pad + L"\\Ferrolin 1.1.chm"], true}});
 
     // A message box would keep a program from ending: the timeout then lists its windows.
+    // The workbook held open is named as the record gives its folder, and the exit code says
+    // that a file is left.
+    ExpectFileLeft(held_run, pad + L"\\Ferrolin 1.1.xla", L"UFR11");
     EXPECT_EQ(free_run.WaitForExit(kWaitRunMs), 0u);
-    EXPECT_EQ(held_run.WaitForExit(kWaitRunMs), 0u);
+    EXPECT_EQ(held_run.WaitForExit(kImmediateMs), 3u);
     EXPECT_GE(GetTickCount64() - started, kTimer1Ms - 500) << "deleted before the ten seconds";
     workbook.reset();
 
@@ -157,7 +174,7 @@ TEST(Ufr11, NotFoundMessage) {
         CheckFiles("message shown", untouched);
 
         uidriver::PressButton(box, IDOK);
-        EXPECT_EQ(run.WaitForExit(kImmediateMs), 0u);
+        EXPECT_EQ(run.WaitForExit(kImmediateMs), 1u);
         CheckFiles("after OK", untouched);
     }
 }
@@ -219,11 +236,16 @@ TEST(Ufr11, WaitWindow) {
     }
 }
 
-// Both programs carry the icon in 32x32 and 16x16 at 16 colours, and import only system DLLs.
+// Both programs stay small (128 KB at most), carry the icon in 32x32 and 16x16 at 16 colours,
+// and import only system DLLs.
 TEST(Uninstallers, IconAndImports) {
-    const wchar_t* system_dlls[] = {L"KERNEL32.dll", L"ADVAPI32.dll", L"USER32.dll", L"GDI32.dll", L"msvcrt.dll"};
+    const wchar_t* system_dlls[] = {L"KERNEL32.dll", L"ADVAPI32.dll", L"USER32.dll", L"GDI32.dll",
+                                    L"ole32.dll",    L"OLEAUT32.dll", L"msvcrt.dll"};
     for (const std::wstring& program : {kUfr11, kUfr10}) {
         const std::string name = testing_support::Narrow(program);
+        WIN32_FILE_ATTRIBUTE_DATA file = {};
+        ASSERT_TRUE(GetFileAttributesExW(program.c_str(), GetFileExInfoStandard, &file)) << name;
+        EXPECT_LE(file.nFileSizeLow, 128u * 1024) << name;
         HMODULE image = LoadLibraryExW(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
         ASSERT_TRUE(image) << name << ": error " << GetLastError();
         struct Unload {
@@ -262,8 +284,8 @@ TEST(Uninstallers, IconAndImports) {
     }
 }
 
-// UFR10 reads the record of version 1.0 and deletes its files at once, without a window or
-// a message, whatever the folder holds.
+// UFR10 reads the record of version 1.0 and deletes its files at once, without a window; a
+// file left behind is named, a missing record ends it silently.
 TEST(Ufr10, DeletesAtOnce) {
     const std::wstring pad = L"  pad  ";
     const struct Case {
@@ -273,13 +295,14 @@ TEST(Ufr10, DeletesAtOnce) {
         std::vector<const wchar_t*> gone;  // files of the scratch folder deleted, the rest stays
         bool hold_workbook;
         bool read_only_workbook;
+        DWORD exit_code;
     } cases[] = {
-        {"record present", L"app", L"", {L"app\\Ferrolin 1.0.xla", L"app\\Ferrolin 1.0.chm"}, false, false},
-        {"no record of version 1.0", nullptr, L"app", {}, false, false},
+        {"record present", L"app", L"", {L"app\\Ferrolin 1.0.xla", L"app\\Ferrolin 1.0.chm"}, false, false, 0},
+        {"no record of version 1.0", nullptr, L"app", {}, false, false, 1},
         {"blanks around Dir kept", L"  pad  ", L"", {L"  pad  \\Ferrolin 1.0.xla", L"  pad  \\Ferrolin 1.0.chm"},
-         false, false},
-        {"workbook held open", L"app", L"", {L"app\\Ferrolin 1.0.chm"}, true, false},
-        {"workbook read-only", L"app", L"", {L"app\\Ferrolin 1.0.chm"}, false, true},
+         false, false, 0},
+        {"workbook held open", L"app", L"", {L"app\\Ferrolin 1.0.chm"}, true, false, 3},
+        {"workbook read-only", L"app", L"", {L"app\\Ferrolin 1.0.chm"}, false, true, 3},
     };
     const std::vector<std::wstring> folders = {L"app", pad, L"pad", L"  pad", L"pad  ", L"v11"};
     for (const Case& c : cases) {
@@ -303,7 +326,8 @@ TEST(Ufr10, DeletesAtOnce) {
         if (c.read_only_workbook) SetFileAttributesW(Exact(s[L"app\\Ferrolin 1.0.xla"]).c_str(), FILE_ATTRIBUTE_READONLY);
 
         uidriver::Process run = uidriver::Start(kUfr10, L"", s[c.cwd]);
-        EXPECT_EQ(run.WaitForExit(kImmediateMs), 0u);
+        if (c.exit_code == 3) ExpectFileLeft(run, s[L"app\\Ferrolin 1.0.xla"], L"UFR10");
+        EXPECT_EQ(run.WaitForExit(kWaitRunMs), c.exit_code);
         held.reset();
 
         std::vector<Expected> expected;

@@ -1,0 +1,111 @@
+#include "prcExcel.h"
+
+#include "excel_calls.h"
+#include "handles.h"
+#include "names.h"
+#include "uninstaller.h"
+
+namespace ferrolin::prcExcel {
+
+namespace {
+
+using Object = com_ptr<IDispatch>;
+
+// object.member(args) for one call kind; the result, when asked for, into `result`.
+HRESULT CallMember(const Object& object, DISPID id, WORD flags, VARIANTARG* args, UINT count,
+                   VARIANT* result = nullptr) {
+    if (!object) return E_POINTER;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {args, nullptr, count, 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception = {};
+    const HRESULT hr = excel_calls::Invoke(object.get(), id, flags, &params, result, &exception);
+    // Excel's own description of a failure is not shown: the step is skipped.
+    const unique_bstr source(exception.bstrSource), description(exception.bstrDescription),
+        help(exception.bstrHelpFile);
+    return hr;
+}
+
+HRESULT CallMember(const Object& object, const wchar_t* name, WORD flags, VARIANTARG* args, UINT count,
+                   VARIANT* result = nullptr) {
+    if (!object) return E_POINTER;
+    DISPID id;
+    const HRESULT hr = excel_calls::DispIdOf(object.get(), name, &id);
+    return FAILED(hr) ? hr : CallMember(object, id, flags, args, count, result);
+}
+
+// object.name(args) whose result is an object.
+template <class Member>
+Object GetObj(const Object& object, Member member, VARIANTARG* args = nullptr, UINT count = 0) {
+    unique_variant result;
+    if (FAILED(CallMember(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, count, result.put())) ||
+        result.vt() != VT_DISPATCH)
+        return Object();
+    return Object::copy(V_DISPATCH(result.get()));
+}
+
+template <class Member>
+void Call(const Object& object, Member member) {
+    unique_variant ignored;
+    CallMember(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr, 0, ignored.put());
+}
+
+template <class Member>
+void PutFalse(const Object& object, Member member) {
+    VARIANTARG value;
+    V_VT(&value) = VT_BOOL;
+    V_BOOL(&value) = VARIANT_FALSE;
+    CallMember(object, member, DISPATCH_PROPERTYPUT, &value, 1);
+}
+
+// The process behind an Excel instance (its main window's), to wait for its end.
+unique_handle ProcessOf(const Object& excel) {
+    unique_variant hwnd;
+    if (FAILED(CallMember(excel, L"Hwnd", DISPATCH_PROPERTYGET, nullptr, 0, hwnd.put())) ||
+        FAILED(VariantChangeType(hwnd.get(), hwnd.get(), 0, VT_I4)))
+        return unique_handle();
+    DWORD id = 0;
+    if (!GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(hwnd.get()))), &id))
+        return unique_handle();
+    return unique_handle(OpenProcess(SYNCHRONIZE, FALSE, id));
+}
+
+}  // namespace
+
+bool prcWaitForExcelClosed(HWND owner) {
+    while (excel_calls::UsersExcelOpen()) {
+        wchar_t text[1024];
+        wsprintfW(text, kMsgCloseExcelToRemove, kFileStem, kFileStem);
+        if (MessageBoxW(owner, text, kProductName, MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDRETRY)
+            return false;
+    }
+    return true;
+}
+
+void prcRemoveFromExcel(const wchar_t* title) {
+    Object excel;
+    if (FAILED(excel_calls::Create(kClsidExcelApplication, excel.put()))) return;
+    const unique_handle process = ProcessOf(excel);
+    {
+        Call(GetObj(excel, L"Workbooks"), L"Add");
+        unique_variant name;
+        V_VT(name.get()) = VT_BSTR;
+        V_BSTR(name.get()) = SysAllocString(title);
+        if (V_BSTR(name.get())) PutFalse(GetObj(GetObj(excel, L"AddIns"), DISPID{DISPID_VALUE}, name.get(), 1),
+                                         excel_calls::kDispIdInstalled);
+        PutFalse(excel, L"DisplayAlerts");
+        Call(GetObj(excel, L"ActiveWorkbook"), L"Close");
+        Call(excel, L"Quit");
+    }
+    // Excel ends once its last reference is gone.
+    excel.reset();
+    if (process) {
+        HANDLE wait[] = {process.get()};
+        excel_calls::WaitPainted(wait, 1, excel_calls::kAnswerMs);
+    }
+}
+
+}  // namespace ferrolin::prcExcel
