@@ -4,14 +4,7 @@
 # CopyFileW, and the sizes and imports of the four deliverables of each built architecture.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" x86_64
-build="$root/build/x86_64"
-prefix="$build/wineprefix"
-trap '"$root/scripts/wine-prefix.sh" stop "$prefix"' EXIT
-"$root/scripts/wine-prefix.sh" reset "$prefix"
-export FERROLIN_WINEPREFIX="$prefix"
-(cd "$build" && "$root/scripts/wine-run.sh" bench/setup_bench.exe)
+"$root/scripts/bench.sh" bench/setup_bench.exe
 
 echo
 echo "Deliverables: size (target) and imported DLLs"
@@ -19,12 +12,12 @@ for arch in x86_64 i686; do
   tree="$root/build/$arch"
   [ -d "$tree" ] || continue
   for spec in "setup/setup.exe 512" "library/IFR_v11.dll 256" "uninstall/UFR10.exe 128" "uninstall/UFR11.exe 128"; do
-    set -- $spec
-    file="$tree/$1"
-    if [ ! -f "$file" ]; then echo "  $arch $(basename "$1"): not built"; continue; fi
+    read -r relative limit <<<"$spec"
+    file="$tree/$relative"
+    if [ ! -f "$file" ]; then echo "  $arch $(basename "$relative"): not built"; continue; fi
     size=$(stat -c %s "$file")
     imports=$("$arch-w64-mingw32-objdump" -p "$file" | awk '/DLL Name:/ {print $3}' | tr '\n' ' ')
-    verdict=ok; [ "$size" -le $(( $2 * 1024 )) ] || verdict="OVER"
-    printf "  %-6s %-12s %7d KB (<= %d KB: %s)  %s\n" "$arch" "$(basename "$1")" $(( (size + 1023) / 1024 )) "$2" "$verdict" "$imports"
+    verdict=ok; [ "$size" -le $(( limit * 1024 )) ] || verdict="OVER"
+    printf "  %-6s %-12s %7d KB (<= %d KB: %s)  %s\n" "$arch" "$(basename "$relative")" $(( (size + 1023) / 1024 )) "$limit" "$verdict" "$imports"
   done
 done

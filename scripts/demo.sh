@@ -27,8 +27,6 @@ report="$demo/report.txt"
 rm -rf "$shots" "$report"
 mkdir -p "$shots"
 
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 . "$root/scripts/wine-env.sh"
 export WINEPREFIX="$prefix"
 wine=/usr/lib/wine/wine64

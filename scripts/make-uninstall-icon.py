@@ -8,6 +8,9 @@ The drawing is computed, so the file is the same on every run.
 import struct
 import sys
 
+sys.dont_write_bytecode = True  # the build leaves nothing in the source tree
+from make_pictures import ico_file  # noqa: E402
+
 # The standard 16-colour palette, as (red, green, blue).
 PALETTE = [
     (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
@@ -80,13 +83,7 @@ def image(n):
 
 
 def icon(sizes):
-    images = [image(n) for n in sizes]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for n, data in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", n, n, 16, 0, 1, 4, len(data), offset)
-        offset += len(data)
-    return out + b"".join(images)
+    return ico_file([(n, 16, 4, image(n)) for n in sizes])
 
 
 if __name__ == "__main__":

@@ -152,10 +152,20 @@ def write_bmp(path, rows, bits):
         f.write(header + info + colours + bytes(data))
 
 
-def write_ico(path, images):
-    """An icon file of 32-bit images (RGBA rows, square)."""
+def ico_file(images):
+    """An icon file's bytes from its images: (size, colours or 0, bits per pixel, DIB bytes)."""
     entries, blobs = b"", b""
     offset = 6 + 16 * len(images)
+    for size, colours, bits, blob in images:
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(blob), offset)
+        blobs += blob
+        offset += len(blob)
+    return struct.pack("<HHH", 0, 1, len(images)) + entries + blobs
+
+
+def write_ico(path, images):
+    """An icon file of 32-bit images (RGBA rows, square)."""
+    dibs = []
     for rows in images:
         size = len(rows)
         xor = bytearray()
@@ -166,12 +176,9 @@ def write_ico(path, images):
         mask = bytes(mask_stride * size)  # alpha decides; the mask shows everything
         info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask),
                            0, 0, 0, 0)
-        blob = info + bytes(xor) + mask
-        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
-        blobs += blob
-        offset += len(blob)
+        dibs.append((size, 0, 32, info + bytes(xor) + mask))
     with open(path, "wb") as f:
-        f.write(struct.pack("<HHH", 0, 1, len(images)) + entries + blobs)
+        f.write(ico_file(dibs))
 
 
 def mark(c, x, y, size):

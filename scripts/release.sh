@@ -59,9 +59,7 @@ export SOURCE_DATE_EPOCH
 if [ "$build" = 1 ]; then
   "$root/scripts/install-deps.sh"
   for arch in "${arches[@]}"; do
-    cmake -S "$root" -B "$trees/$arch" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DFERROLIN_BUILD_TESTS=OFF >/dev/null
+    "$root/scripts/build.sh" --configure-only "$arch" "$trees/$arch" -DFERROLIN_BUILD_TESTS=OFF
   done
 fi
 

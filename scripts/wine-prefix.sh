@@ -12,8 +12,6 @@ prefix="$(realpath -m "${2:?usage: wine-prefix.sh reset|stop PREFIX}")"
 here="$(cd "$(dirname "$0")" && pwd)"
 templates="$(realpath -m "${FERROLIN_WINE_TEMPLATES:-$here/../build/wine-templates}")"
 
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 . "$here/wine-env.sh"
 wine=/usr/lib/wine/wine64
 

@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine in the build tree's private prefix.
 # The prefix is $FERROLIN_WINEPREFIX, or "wineprefix" in the nearest build tree above
 # the current folder (ctest runs each test inside the build tree).
-set -e
+set -euo pipefail
 prefix="${FERROLIN_WINEPREFIX:-}"
 if [ -z "$prefix" ]; then
   d="$PWD"
@@ -11,11 +11,7 @@ if [ -z "$prefix" ]; then
   prefix="$d/wineprefix"
 fi
 export WINEPREFIX="$prefix"
-# Wine's own errors stay on (but OLE's, which a client that lets go of Excel early prints by
-# the dozen): a program that ends at once with no word of its own may have been stopped by the
-# loader, which says why only there.
-export WINEDEBUG="${WINEDEBUG:--all,err+all,err-ole}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+FERROLIN_WINE_ERRORS=1
 . "$(dirname "$0")/wine-env.sh"
 # Run, not exec: a program that ends badly is named with how it ended, also when neither it
 # nor the loader said a word (the loader's own messages pass through on stderr).
