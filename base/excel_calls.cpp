@@ -6,6 +6,7 @@
 
 #include "handles.h"
 #include "names.h"
+#include "uncounted_com_object.h"
 
 namespace ferrolin::excel_calls {
 
@@ -31,19 +32,8 @@ bool TurnedAway(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SE
 // the releases of its objects included, is cancelled at once, until the next creation.
 bool g_excelGivenUp = false;
 
-class AnswerWatch : public IMessageFilter {
+class AnswerWatch : public uncounted_com_object<IMessageFilter> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // A static object: its references are not counted.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
         return SERVERCALL_ISHANDLED;
     }
@@ -57,26 +47,51 @@ public:
     }
 };
 
-DWORD WINAPI Heartbeat(void* thread) {
-    for (;;) {
-        Sleep(1000);
-        PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(thread)), WM_NULL, 0, 0);
+// The watch on the calling thread (the program's one thread), registered before its first
+// call into Excel, with its heartbeat; both go, and the earlier filter is put back, when the
+// program returns from its entry point. (A static of the namespace, built at compile time:
+// a function's static would need the C++ runtime's guard.)
+class Watching {
+public:
+    constexpr Watching() = default;
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+    ~Watching() {
+        if (!caller_) return;
+        if (heartbeat_) {
+            SetEvent(stop_.get());
+            WaitForSingleObject(heartbeat_.get(), INFINITE);
+        }
+        IMessageFilter* ours = nullptr;
+        if (SUCCEEDED(CoRegisterMessageFilter(previous_, &ours)) && previous_) previous_->Release();
     }
-}
 
-// Registers the watch on the calling thread (the program's one thread) before its first call.
-void WatchForAnswers() {
-    static AnswerWatch watch;
-    static bool watching = false;
-    if (watching) return;
-    watching = true;
-    IMessageFilter* previous = nullptr;
-    CoRegisterMessageFilter(&watch, &previous);
-    const DWORD self = GetCurrentThreadId();
-    if (HANDLE thread = CreateThread(nullptr, 0, Heartbeat, reinterpret_cast<void*>(static_cast<ULONG_PTR>(self)),
-                                     0, nullptr))
-        CloseHandle(thread);
-}
+    void Start() {
+        if (caller_) return;
+        caller_ = GetCurrentThreadId();
+        CoRegisterMessageFilter(&watch_, &previous_);
+        stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (stop_) heartbeat_.reset(CreateThread(nullptr, 0, Heartbeat, this, 0, nullptr));
+    }
+
+private:
+    static DWORD WINAPI Heartbeat(void* data) {
+        const Watching* watching = static_cast<const Watching*>(data);
+        while (WaitForSingleObject(watching->stop_.get(), 1000) == WAIT_TIMEOUT)
+            PostThreadMessageW(watching->caller_, WM_NULL, 0, 0);
+        return 0;
+    }
+
+    AnswerWatch watch_;
+    IMessageFilter* previous_ = nullptr;
+    DWORD caller_ = 0;
+    unique_handle stop_;
+    unique_handle heartbeat_;
+};
+
+Watching g_watching;
+
+void WatchForAnswers() { g_watching.Start(); }
 
 template <class Call>
 HRESULT UntilTaken(Call call) {

@@ -148,6 +148,40 @@ private:
     void* data_ = nullptr;
 };
 
+// The exception information IDispatch::Invoke fills, its strings freed with it.
+class unique_excepinfo {
+public:
+    unique_excepinfo() noexcept : info_{} {}
+    unique_excepinfo(const unique_excepinfo&) = delete;
+    unique_excepinfo& operator=(const unique_excepinfo&) = delete;
+    ~unique_excepinfo() { reset(); }
+
+    EXCEPINFO* get() noexcept { return &info_; }
+    const EXCEPINFO* get() const noexcept { return &info_; }
+    EXCEPINFO* operator->() noexcept { return &info_; }
+    // Has the server fill in what it left for later (pfnDeferredFillIn).
+    void fill() noexcept {
+        if (auto fillIn = std::exchange(info_.pfnDeferredFillIn, nullptr)) fillIn(&info_);
+    }
+    void reset() noexcept {
+        SysFreeString(info_.bstrSource);
+        SysFreeString(info_.bstrDescription);
+        SysFreeString(info_.bstrHelpFile);
+        info_ = EXCEPINFO{};
+    }
+
+private:
+    EXCEPINFO info_;
+};
+
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage's buffer,
+// CommandLineToArgvW's array).
+struct LocalFreer {
+    void operator()(void* p) const noexcept { LocalFree(p); }
+};
+template <class T>
+using unique_hlocal = std::unique_ptr<T, LocalFreer>;
+
 template <class T>
 class com_ptr {
 public:

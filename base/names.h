@@ -32,6 +32,12 @@ inline constexpr wchar_t kValueStatus[] = L"STATUS_APP";
 inline constexpr wchar_t kValueAppExist[] = L"APP_EXIST";
 inline constexpr wchar_t kValueConfig[] = L"set_confg";
 inline constexpr wchar_t kValueRefInst[] = L"APP_REFINST";
+// The record's texts: the status (stored encoded), APP_EXIST once the add-in removed
+// itself, APP_REFINST as setup writes it.
+inline constexpr wchar_t kStatusInstalled[] = L"True";
+inline constexpr wchar_t kStatusRemoved[] = L"False";
+inline constexpr wchar_t kAppExistRemoved[] = L"01";
+inline constexpr wchar_t kRefInstBySetup[] = L"1";
 
 // Registry layer errors
 inline constexpr long kErrRegistry = 1001;

@@ -25,6 +25,7 @@ public:
     static VbError OutOfMemory() { return {7, L"Out of memory"}; }
     static VbError SubscriptOutOfRange() { return {9, L"Subscript out of range"}; }
     static VbError TypeMismatch() { return {13, L"Type mismatch"}; }
+    static VbError Internal() { return {51, L"Internal error"}; }
     static VbError ObjectNotSet() { return {91, L"Object variable or With block variable not set"}; }
     static VbError InvalidUseOfNull() { return {94, L"Invalid use of Null"}; }
 

@@ -290,7 +290,7 @@ HRESULT STDMETHODCALLTYPE CLibrary::IsAddin_Installed(VARIANT_BOOL* result) {
         unique_bstr stored;
         CheckMember(Self()->Get_status_Addin(stored.put()));
         const std::wstring status = Text(stored.get());
-        *result = VbBool(!status.empty() && status == record::EncodeStatus(L"True"));
+        *result = VbBool(!status.empty() && status == record::EncodeStatus(kStatusInstalled));
     });
 }
 
@@ -310,8 +310,8 @@ HRESULT STDMETHODCALLTYPE CLibrary::App_Exist(VARIANT_BOOL* result) {
 HRESULT STDMETHODCALLTYPE CLibrary::prcDesinstalar_Addin() {
     return Guarded([&] {
         EnsureRecordKey();
-        SetRecordValue(kValueAppExist, kKindBinary, L"01");
-        unique_bstr status = NewText(L"False");
+        SetRecordValue(kValueAppExist, kKindBinary, kAppExistRemoved);
+        unique_bstr status = NewText(kStatusRemoved);
         BSTR statusRef = status.get();
         CheckMember(Self()->prcSet_status_Addin(&statusRef));
     });

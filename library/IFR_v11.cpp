@@ -8,8 +8,10 @@
 
 #include "CLibrary.h"
 #include "handles.h"
+#include "module_path.h"
 #include "names.h"
 #include "registry_layer.h"
+#include "uncounted_com_object.h"
 
 // The wording of the key-creation failure in this library.
 const wchar_t* const ferrolin::kCreateKeyFailureText = ferrolin::kErrCreateKeyLibrary;
@@ -72,21 +74,9 @@ HRESULT LoadOwnTypeLib(ITypeLib** library) {
     return LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
 }
 
-class ClassFactory : public IClassFactory {
+// The factory is part of the module; the server locks keep the module loaded.
+class ClassFactory : public uncounted_com_object<IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The factory is part of the module; the server locks keep the module loaded.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
@@ -108,18 +98,7 @@ ClassFactory g_factory;
 
 }  // namespace
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(g_module, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::wstring ModulePath() { return ModuleFileName(g_module); }
 
 HRESULT LibraryTypeInfo(ITypeInfo** info) {
     ExclusiveLock hold(&g_typeInfoLock);

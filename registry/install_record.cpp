@@ -13,14 +13,12 @@ constexpr size_t kDirLimit = 255;
 
 }  // namespace
 
-void EnsureKey() {
-    if (CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey) && CheckRegistryKey(kHkeyCurrentUser, kRecordKey))
-        return;
-    CreateRegistryKey(kHkeyCurrentUser, kRecordKey);
-}
-
 bool Present() {
     return CheckRegistryKey(kHkeyCurrentUser, kRecordParentKey) && CheckRegistryKey(kHkeyCurrentUser, kRecordKey);
+}
+
+void EnsureKey() {
+    if (!Present()) CreateRegistryKey(kHkeyCurrentUser, kRecordKey);
 }
 
 std::wstring EncodeStatus(const std::wstring& status) {

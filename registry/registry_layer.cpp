@@ -10,8 +10,6 @@
 namespace ferrolin {
 namespace {
 
-constexpr REGSAM kRead = 0x20019;   // KEY_READ
-constexpr REGSAM kWrite = 0x20006;  // KEY_WRITE
 constexpr DWORD kTextBuffer = 1024;
 constexpr DWORD kBinaryBuffer = 4096;
 constexpr DWORD kEnumBuffer = 260;
@@ -102,7 +100,7 @@ long DeleteRegistryKeyStatus(long hKey, const std::wstring& keyName) {
 unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName,
                                 short keyType, const VARIANT* defaultValue) {
     unique_variant result = defaultValue ? CopyByValue(*defaultValue) : MakeText(L"");
-    unique_hkey key = OpenKey(hKey, keyName, kRead);
+    unique_hkey key = OpenKey(hKey, keyName, KEY_READ);
     if (!key) return result;
     switch (keyType) {
     case kKindText: return ReadText(key.get(), valueName, std::move(result));
@@ -114,7 +112,7 @@ unique_variant GetRegistryValue(long hKey, const std::wstring& keyName, const st
 
 void SetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName, short keyType,
                       const VARIANT& value) {
-    unique_hkey key = OpenKey(hKey, keyName, kWrite);
+    unique_hkey key = OpenKey(hKey, keyName, KEY_WRITE);
     if (!key) return;
     const wchar_t* name = valueName.c_str();
     switch (keyType) {
@@ -142,19 +140,19 @@ void SetRegistryValue(long hKey, const std::wstring& keyName, const std::wstring
 }
 
 void DeleteRegistryValue(long hKey, const std::wstring& keyName, const std::wstring& valueName) {
-    if (unique_hkey key = OpenKey(hKey, keyName, kWrite))
+    if (unique_hkey key = OpenKey(hKey, keyName, KEY_WRITE))
         RegDeleteValueW(key.get(), valueName.c_str());
 }
 
 bool CheckRegistryKey(long hKey, const std::wstring& keyName) {
-    return static_cast<bool>(OpenKey(hKey, keyName, kRead));
+    return static_cast<bool>(OpenKey(hKey, keyName, KEY_READ));
 }
 
 std::vector<std::wstring> EnumRegistryKeys(long hKey, const std::wstring& keyName) {
     unique_hkey opened;
     HKEY key = RootKey(hKey);
     if (!keyName.empty()) {
-        opened = OpenKey(hKey, keyName, kRead);
+        opened = OpenKey(hKey, keyName, KEY_READ);
         if (!opened) return {};
         key = opened.get();
     }

@@ -13,6 +13,8 @@ namespace {
 
 VbError CannotCreateObject() { return {429, L"ActiveX component can't create object"}; }
 VbError NoSuchMember() { return {438, L"Object doesn't support this property or method"}; }
+// VB's description of a failure the server and the system do not describe.
+const wchar_t kAutomationError[] = L"Automation error";
 
 }  // namespace
 
@@ -40,20 +42,17 @@ Arg::Arg(const Arg& other) {
         throw VbError::OutOfMemory();
 }
 
-VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
+VbError ErrorFromHresult(HRESULT hr, unique_excepinfo* exception) {
     if (hr == DISP_E_EXCEPTION && exception) {
-        EXCEPINFO info = *exception;
-        if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-        const unique_bstr description(info.bstrDescription);
-        const unique_bstr source(info.bstrSource);
-        const unique_bstr helpFile(info.bstrHelpFile);
+        exception->fill();
+        const EXCEPINFO& info = *exception->get();
         long number;
         if (info.wCode) number = info.wCode;
         else if (HRESULT_FACILITY(info.scode) == FACILITY_CONTROL) number = HRESULT_CODE(info.scode);
         else number = info.scode;
-        std::wstring text(description.get() ? description.get() : L"", description.length());
+        std::wstring text(info.bstrDescription ? info.bstrDescription : L"", SysStringLen(info.bstrDescription));
         if (text.empty()) text = SystemMessage(static_cast<DWORD>(info.scode));
-        if (text.empty()) text = L"Automation error";
+        if (text.empty()) text = kAutomationError;
         return {number, text};
     }
     switch (hr) {
@@ -71,12 +70,12 @@ VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception) {
     }
     if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
         std::wstring text = SystemMessage(static_cast<DWORD>(hr));
-        return {HRESULT_CODE(hr), text.empty() ? L"Automation error" : text};
+        return {HRESULT_CODE(hr), text.empty() ? kAutomationError : text};
     }
     std::wstring text = SystemMessage(HRESULT_FACILITY(hr) == FACILITY_WIN32
                                           ? static_cast<DWORD>(HRESULT_CODE(hr))
                                           : static_cast<DWORD>(hr));
-    return {static_cast<long>(hr), text.empty() ? L"Automation error" : text};
+    return {static_cast<long>(hr), text.empty() ? kAutomationError : text};
 }
 
 Object CreateObject(const CLSID& clsid) {
@@ -123,9 +122,9 @@ unique_variant Invoke(const Object& object, DISPID id, WORD flags, Args args) {
         params.cNamedArgs = 1;
     }
     unique_variant result;
-    EXCEPINFO exception{};
+    unique_excepinfo exception;
     const HRESULT hr = excel_calls::Invoke(object.get(), id, flags, &params,
-                                           (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(), &exception);
+                                           (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(), exception.get());
     if (FAILED(hr)) throw ErrorFromHresult(hr, &exception);
     return result;
 }

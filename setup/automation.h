@@ -74,7 +74,7 @@ void Call(const Object& object, DISPID id, Args args = {});
 Object ToObject(const VARIANT& value);
 
 // The error VB raises for a failed call: from EXCEPINFO when the server raised one,
-// otherwise from the HRESULT. Frees the strings the EXCEPINFO holds.
-VbError ErrorFromHresult(HRESULT hr, const EXCEPINFO* exception = nullptr);
+// otherwise from the HRESULT.
+VbError ErrorFromHresult(HRESULT hr, unique_excepinfo* exception = nullptr);
 
 }  // namespace ferrolin::automation

@@ -10,6 +10,10 @@ enum : int {
     Command2 = 1002,
     Command3 = 1003,
     Command4 = 1004,
+    // The wizard pages' names for their numbered buttons.
+    Abort = Command1,
+    Next = Command2,
+    Back = Command3,
     // Labels
     Label1 = 1011,
     Label2 = 1012,

@@ -12,6 +12,7 @@
 #include "handles.h"
 #include "input_box.h"
 #include "install_record.h"
+#include "module_path.h"
 #include "names.h"
 #include "program.h"
 #include "registry_layer.h"
@@ -56,16 +57,7 @@ void Critical(const std::wstring& text, const wchar_t* title = kMessageTitle) {
 }  // namespace
 
 std::wstring SourceFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return L"";
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ModuleFileName(nullptr);
     const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos) return L"";
     // The root of a drive keeps its backslash, as the platform reports it (D:\).
@@ -73,11 +65,7 @@ std::wstring SourceFolder() {
     return path.substr(0, slash);
 }
 
-std::wstring SourceFile(const std::wstring& name) {
-    std::wstring folder = SourceFolder();
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder + L"\\" + name;
-}
+std::wstring SourceFile(const std::wstring& name) { return fso::JoinPath(SourceFolder(), name); }
 
 std::wstring GetSystemDir() { return FolderFrom(GetSystemDirectoryW); }
 
@@ -179,16 +167,11 @@ const SystemComponent* SystemComponents(size_t* count) {
     return kSystemComponents;
 }
 
-void prcCopyComponent(short componentIndex) {
-    const SystemComponent* row = nullptr;
-    for (const SystemComponent& component : kSystemComponents)
-        if (component.index == componentIndex) row = &component;
-    if (!row) return;
-
+void prcCopyComponent(const SystemComponent& row) {
     // Without a 32-bit system folder there is no 32-bit Excel to serve: nothing to copy,
     // nothing to report.
-    if (Skipped(*row)) return;
-    const std::wstring source = SourceFile(row->sourceName);
+    if (Skipped(row)) return;
+    const std::wstring source = SourceFile(row.sourceName);
     // A file that is no program of a known kind cannot be placed: a failed copy of its row.
     // Its registration, where the row goes on, is then tried in the native system folder.
     std::wstring systemFolder;
@@ -197,14 +180,14 @@ void prcCopyComponent(short componentIndex) {
     FailuresRecorded failures;
     failures.Run([&] {
         if (!placeable) throw Win32Error(fso::FileExists(source) ? ERROR_BAD_EXE_FORMAT : ERROR_FILE_NOT_FOUND);
-        fso::copyfile(source, systemFolder + L"\\" + row->installedName, true);
+        fso::copyfile(source, systemFolder + L"\\" + row.installedName, true);
     });
     if (failures.Pending()) {
-        Critical(row->copyFailure);
-        if (row->failureEnds) EndProgram(SetupEnd::ComponentNotCopied);
+        Critical(row.copyFailure);
+        if (row.failureEnds) EndProgram(SetupEnd::ComponentNotCopied);
     }
     failures.Stop();
-    prcRegisterComponent(*row, systemFolder);
+    prcRegisterComponent(row, systemFolder);
 }
 
 void prcRegisterComponent(const SystemComponent& component, const std::wstring& systemFolder) {
@@ -242,14 +225,14 @@ void prcCopyUninstallers() {
 void prcCopyAddin(const std::wstring& folder) {
     FailuresRecorded failures;
     failures.Run([&] {
-        fso::copyfile(SourceFile(kSourceWorkbook), folder + L"\\" + kProductTitle + kWorkbookExt, true);
+        fso::copyfile(SourceFile(kSourceWorkbook), fso::AddinFile(folder, kProductTitle, kWorkbookExt), true);
     });
     if (failures.Pending()) {
         Critical(kMsgCopyAddinHead + std::wstring(kProductTitle) + kMsgCopyTail);
         EndProgram(SetupEnd::AddinNotCopied);
     }
     failures.Run([&] {
-        fso::copyfile(SourceFile(kSourceHelp), folder + L"\\" + kProductTitle + kHelpExt, true);
+        fso::copyfile(SourceFile(kSourceHelp), fso::AddinFile(folder, kProductTitle, kHelpExt), true);
     });
     if (failures.Pending())
         Critical(kMsgCopyHelpHead + std::wstring(kProductTitle) + kMsgCopyTail);
@@ -259,7 +242,7 @@ void prcCopyAddin(const std::wstring& folder) {
 void prcDeleteAddin(const std::wstring& title) {
     const std::wstring folder = record::ReadDir();
     if (folder.empty()) return;
-    const std::wstring path = folder + L"\\" + title + kWorkbookExt;
+    const std::wstring path = fso::AddinFile(folder, title, kWorkbookExt);
     if (!fso::FileExists(path)) return;
     FailuresRecorded failures;
     failures.Run([&] { fso::deletefile(path, true); });
@@ -274,6 +257,7 @@ void prcDeleteAddin(const std::wstring& title) {
 void prcCreateDefaultFolder() {
     FailuresRecorded failures;
     failures.Run([&] {
+        // Excel is asked twice (test, then create), each time an instance of its own.
         if (!fso::FolderExists(GetDefaultFolder())) fso::CreateFolder(GetDefaultFolder());
     });
     if (failures.Pending()) Critical(failures.Error().description(), kProductName);
@@ -282,14 +266,12 @@ void prcCreateDefaultFolder() {
 
 void prcNewFolder(const std::wstring& parentFolder) {
     const std::wstring name = InputBox(L"", kCaptionNewFolder, L"");
-    std::wstring base = parentFolder;
-    if (!base.empty() && TrimBlanks(base.substr(base.size() - 1)) == L"\\") base.pop_back();
     if (name.empty()) {
         MsgBox(kMsgNameEmpty, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
         return;
     }
     FailuresRecorded failures;
-    failures.Run([&] { fso::CreateFolder(base + L"\\" + name); });
+    failures.Run([&] { fso::CreateFolder(fso::JoinPath(parentFolder, name)); });
     if (failures.Pending()) {
         Critical(failures.Error().description());
         EndProgram(SetupEnd::FolderNotCreated);

@@ -65,9 +65,9 @@ bool LibraryUnregistered(const SystemComponent& component, std::wstring* systemF
 // Starts the registrar of the system folder on the component there (none for the registrar).
 void prcRegisterComponent(const SystemComponent& component, const std::wstring& systemFolder);
 
-// Copies one component into the system folder and starts the registrar on it. An index
-// outside the table does nothing.
-void prcCopyComponent(short componentIndex);
+// Copies one component (a row of the table) into the system folder and starts the
+// registrar on it.
+void prcCopyComponent(const SystemComponent& row);
 // Copies UFR10.exe and UFR11.exe into the system folder, replacing any copy; silent.
 void prcCopyUninstallers();
 

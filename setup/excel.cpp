@@ -85,6 +85,9 @@ void prcRemoveFromExcel(Form& nextPage) {
         failures.Stop();
         return;
     }
+    // A step failed (on a first installation the add-in is not listed): once the next page
+    // has closed without the program ending, Excel is started and closed once more and the
+    // page shown a second time, as earlier versions of setup did.
     CloseExcel(excel, failures);
     failures.Stop();
     frmWizard4.Unload();
@@ -103,12 +106,14 @@ void prcAddToExcel(const std::wstring& title) {
     frmEnd.SetWindowState(FormWindowState::Minimized);
     // This Excel runs with setup's administrator rights: it stays hidden, takes the add-in
     // and quits. The Excel the user keeps is started afterwards with the user's own rights.
-    Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {folder + L"\\" + WorkbookName(title)});
+    Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {fso::AddinFile(folder, title, kWorkbookExt)});
     SetInstalled(excel(), title, true);
 
     FailuresRecorded failures;
     failures.Run([&] { GetObj(GetObj(excel(), L"Workbooks"), kDispIdDefault, {WorkbookName(title)}); });
     if (failures.Pending()) {
+        // Not open: unmarked and marked again, which has Excel open it; the second True
+        // changes nothing on an installed add-in (Excel's rule) and is kept as it always was.
         failures.Run([&] { SetInstalled(excel(), title, false); });
         failures.Run([&] { SetInstalled(excel(), title, true); });
         failures.Run([&] { SetInstalled(excel(), title, true); });
@@ -137,6 +142,8 @@ void prcAddToExcel(const std::wstring& title) {
 std::wstring GetDefaultFolder() {
     Object global = automation::CreateObject(kClsidExcelGlobal);
     Object application = GetObj(global, L"Application");
+    // LibraryPath is asked again for the result, as earlier versions of setup did: Excel
+    // answers the same both times.
     if (fso::FolderExists(VariantToText(*Get(application, L"LibraryPath").get())))
         return TrimBlanks(VariantToText(*Get(application, L"LibraryPath").get()));
     return std::wstring(kDefaultFolderDrive) + kProductName;

@@ -99,4 +99,13 @@ std::wstring GetDriveName(const std::wstring& path) {
     return L"";
 }
 
+std::wstring JoinPath(std::wstring folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    return folder + L"\\" + name;
+}
+
+std::wstring AddinFile(const std::wstring& folder, const std::wstring& title, const wchar_t* extension) {
+    return folder + L"\\" + title + extension;
+}
+
 }  // namespace ferrolin::fso

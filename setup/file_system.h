@@ -41,6 +41,12 @@ struct Drive {
 };
 // The machine's drives in drive-letter order.
 std::vector<Drive> Drives();
+// folder, "\", name; a folder that ends with a backslash (the root of a drive) keeps just it.
+std::wstring JoinPath(std::wstring folder, const std::wstring& name);
+// The add-in's file of one extension in its folder: folder, "\", title, extension, as the
+// record's folder is stored (the uninstallers build the same path).
+std::wstring AddinFile(const std::wstring& folder, const std::wstring& title, const wchar_t* extension);
+
 // The drive part of a path: "C:" for C:\DATA, "\\server\share" for a UNC path, the empty
 // text when the path names no drive.
 std::wstring GetDriveName(const std::wstring& path);

@@ -24,19 +24,14 @@ namespace {
 
 constexpr int kIndent = 2;  // blanks per folder level in the folder list
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
-
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return Lower(a) == Lower(b);
+    return ToLower(a) == ToLower(b);
 }
 
 // "C:" and "c:\x" give the drive "c:"; the empty text when the path names no drive.
 std::wstring DriveOf(const std::wstring& path) {
-    if (path.size() >= 2 && path[1] == L':' && iswalpha(path[0])) return Lower(path.substr(0, 2));
-    return L"";
+    const std::wstring drive = fso::GetDriveName(path);
+    return drive.size() == 2 ? ToLower(drive) : L"";
 }
 
 const wchar_t* KindName(long type) {
@@ -83,7 +78,7 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder) {
             names.push_back(name);
     } while (FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end(),
-              [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
+              [](const std::wstring& a, const std::wstring& b) { return ToLower(a) < ToLower(b); });
     return names;
 }
 
@@ -92,21 +87,21 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder) {
 FrmPath::FrmPath() : Form(kCaptionPicker, 5775, 4485) {}
 
 std::wstring FrmPath::ShowDrive() {
-    try {
+    std::wstring fixed;
+    FailuresRecorded().Run([&] {
         for (const fso::Drive& drive : fso::Drives())
-            if (drive.DriveType == fso::Fixed) return drive.Path + L"\\";
-    } catch (const VbError&) {
-        return L"";
-    }
-    return L"";
+            if (drive.DriveType == fso::Fixed) {
+                fixed = drive.Path + L"\\";
+                return;
+            }
+    });
+    return fixed;
 }
 
 std::wstring FrmPath::lpDriveName() {
-    try {
-        return TrimBlanks(fso::GetDriveName(SourceFolder())) + L"\\";
-    } catch (const VbError&) {
-        return kDefaultFolderDrive;
-    }
+    std::wstring name = kDefaultFolderDrive;
+    FailuresRecorded().Run([&] { name = TrimBlanks(fso::GetDriveName(SourceFolder())) + L"\\"; });
+    return name;
 }
 
 void FrmPath::CreateControls() {
@@ -134,11 +129,8 @@ void FrmPath::CreateControls() {
     drive_ = DriveOf(start);
     FillDrives();
     dirPath_ = NormalFolder(start);
-    try {
-        FillFolders();
-    } catch (const VbError&) {
-        // The list stays empty when the start folder cannot be read.
-    }
+    // The list stays empty when the start folder cannot be read.
+    FailuresRecorded().Run([&] { FillFolders(); });
 
     if (TrimBlanks(ShowDrive()).empty()) return;
     strHomeDrive = lpDriveName();
@@ -153,7 +145,7 @@ void FrmPath::FillDrives() {
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     int selected = -1;
     for (const fso::Drive& drive : fso::Drives()) {
-        const std::wstring item = Lower(drive.Path) + L" [" + KindName(drive.DriveType) + L"]";
+        const std::wstring item = ToLower(drive.Path) + L" [" + KindName(drive.DriveType) + L"]";
         const int index = static_cast<int>(SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str())));
         if (DriveOf(drive.Path) == drive_) selected = index;
     }
@@ -204,7 +196,7 @@ void FrmPath::FillFolders() {
     int level = 0;
     size_t start = 0;
     if (dirPath_.size() >= 3 && dirPath_[1] == L':') {
-        add(level++, Lower(dirPath_.substr(0, 3)), dirPath_.substr(0, 3));
+        add(level++, ToLower(dirPath_.substr(0, 3)), dirPath_.substr(0, 3));
         start = 3;
     }
     while (start < dirPath_.size()) {
@@ -223,14 +215,11 @@ void FrmPath::FillFolders() {
 
 void FrmPath::DriveChange() {
     if (TrimBlanks(ShowDrive()).empty()) return;
-    try {
-        SetDirPath(drive_);
-    } catch (const VbError& error) {
-        MsgBox(error.description(), MB_OK | MB_ICONINFORMATION, kMessageTitle);
-        try {
-            SetDrive(strHomeDrive);
-        } catch (const VbError&) {
-        }
+    FailuresRecorded failures;
+    failures.Run([&] { SetDirPath(drive_); });
+    if (failures.Pending()) {
+        MsgBox(failures.Error().description(), MB_OK | MB_ICONINFORMATION, kMessageTitle);
+        failures.Run([&] { SetDrive(strHomeDrive); });
     }
 }
 
@@ -241,10 +230,7 @@ void FrmPath::FolderChange() {
 void FrmPath::NewFolder() {
     prcNewFolder(TrimBlanks(Text(ctl::lblPath)));
     FillDrives();
-    try {
-        FillFolders();
-    } catch (const VbError&) {
-    }
+    FailuresRecorded().Run([&] { FillFolders(); });
     FolderChange();
 }
 
@@ -265,12 +251,10 @@ void FrmPath::Notify(int id, int code) {
     if (id == ctl::Dir1 && code == LBN_DBLCLK) {
         const int index = static_cast<int>(SendMessageW(Control(ctl::Dir1), LB_GETCURSEL, 0, 0));
         if (index < 0 || static_cast<size_t>(index) >= folderPaths_.size()) return;
-        try {
-            SetDirPath(folderPaths_[static_cast<size_t>(index)]);
-        } catch (const VbError& error) {
-            // A folder that went away since the list was filled.
-            MsgBox(error.description(), MB_OK | MB_ICONINFORMATION, kMessageTitle);
-        }
+        // A folder that went away since the list was filled.
+        FailuresRecorded failures;
+        failures.Run([&] { SetDirPath(folderPaths_[static_cast<size_t>(index)]); });
+        if (failures.Pending()) MsgBox(failures.Error().description(), MB_OK | MB_ICONINFORMATION, kMessageTitle);
         return;
     }
     Form::Notify(id, code);

@@ -27,9 +27,9 @@ void FrmWizard1::CreateControls() {
     AddLabel(ctl::lblCopy, kLabelCopying, {1980, 1320, 4200, 285}, false);
     AddIcon(ctl::Image1, IDI_SETUP, {6240, 1560, 480, 480});
     AddLine(ctl::Line1, {120, 2250, 6720, 30});
-    AddButton(ctl::Command1, kCaptionAbort, {2400, 2580, 1335, 375}, false);
-    AddButton(ctl::Command3, kCaptionBack, {3960, 2580, 1335, 375});
-    AddButton(ctl::Command2, kCaptionNextDestination, {5520, 2580, 1335, 375});
+    AddButton(ctl::Abort, kCaptionAbort, {2400, 2580, 1335, 375}, false);
+    AddButton(ctl::Back, kCaptionBack, {3960, 2580, 1335, 375});
+    AddButton(ctl::Next, kCaptionNextDestination, {5520, 2580, 1335, 375});
 }
 
 bool FrmWizard1::Exit_Install() const {
@@ -41,11 +41,11 @@ void FrmWizard1::Click(int id) {
     case ctl::Command4:  // Browse
         frmPath.Show(true);
         break;
-    case ctl::Command3:  // Back
+    case ctl::Back:
         Unload();
         frmWizard4.Show(true);
         break;
-    case ctl::Command2:  // Next
+    case ctl::Next:
         strInstallPath = ToUpper(TrimBlanks(Text(ctl::txtPathdefault)));
         blnExitInstall = false;
         if (!blnPathChosen) prcCreateDefaultFolder();

@@ -19,13 +19,13 @@ void FrmWizard2::CreateControls() {
     AddLine(ctl::Line1, {120, 2220, 5895, 30});
     AddLabel(ctl::lblAdd, kLabelAddToExcel, {1380, 1080, 4560, 285}, false);
     AddLabel(ctl::lblDelete, kLabelDeleteFiles, {1380, 1440, 4560, 285}, false);
-    AddButton(ctl::Command1, kCaptionAbort, {1560, 2640, 1335, 375}, false);
-    AddButton(ctl::Command3, kCaptionBack, {3060, 2640, 1335, 375}, false);
-    AddButton(ctl::Command2, kCaptionEndButton, {4560, 2640, 1335, 375});
+    AddButton(ctl::Abort, kCaptionAbort, {1560, 2640, 1335, 375}, false);
+    AddButton(ctl::Back, kCaptionBack, {3060, 2640, 1335, 375}, false);
+    AddButton(ctl::Next, kCaptionEndButton, {4560, 2640, 1335, 375});
 }
 
 void FrmWizard2::Click(int id) {
-    if (id != ctl::Command2) return;  // End
+    if (id != ctl::Next) return;  // End, in the Next place
     SetVisible(ctl::lblDelete, false);
     SetVisible(ctl::lblAdd, true);
     Unload();

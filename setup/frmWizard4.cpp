@@ -30,9 +30,9 @@ void FrmWizard4::CreateControls() {
     AddLine(ctl::Line1, {240, 6480, 8880, 30});
     AddIcon(ctl::Image1, IDI_SETUP, {240, 6765, 480, 480});
     // The first page has no earlier page: its "<< Back" stays disabled.
-    AddButton(ctl::Command3, kCaptionBack, {5280, 6840, 1215, 375}, false);
-    AddButton(ctl::Command2, kCaptionNext, {6600, 6840, 1215, 375}, false);
-    AddButton(ctl::Command1, kCaptionAbort, {7920, 6840, 1215, 375});
+    AddButton(ctl::Back, kCaptionBack, {5280, 6840, 1215, 375}, false);
+    AddButton(ctl::Next, kCaptionNext, {6600, 6840, 1215, 375}, false);
+    AddButton(ctl::Abort, kCaptionAbort, {7920, 6840, 1215, 375});
 }
 
 namespace {
@@ -49,14 +49,14 @@ void FrmWizard4::Click(int id) {
     case ctl::chkOk: {
         // The page can be left forward only when agreed, and cancelled only when not.
         const bool agreed = Value(ctl::chkOk);
-        SetEnabled(ctl::Command2, agreed);
-        SetEnabled(ctl::Command1, !agreed);
+        SetEnabled(ctl::Next, agreed);
+        SetEnabled(ctl::Abort, !agreed);
         break;
     }
-    case ctl::Command1:
+    case ctl::Abort:
         ConfirmCancel();
         break;
-    case ctl::Command2:
+    case ctl::Next:
         if (blnReinstall) {
             Hide();
             prcReinstall();
@@ -78,7 +78,7 @@ void FrmWizard4::Click(int id) {
 
 // The close box is the page's Abort while Abort can be pressed, and does nothing otherwise.
 void FrmWizard4::CloseBox() {
-    if (Enabled(ctl::Command1)) ConfirmCancel();
+    if (Enabled(ctl::Abort)) ConfirmCancel();
 }
 
 // Escape is Abort, while Abort can be pressed.

@@ -26,9 +26,6 @@ namespace {
 
 constexpr double kFirstSupportedVersion = 9;  // Excel 2000
 
-// A version text's digits are ASCII; other scripts' digits end the number.
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
 }  // namespace
 
 void Main() {
@@ -51,26 +48,6 @@ bool prcInitControls() {
     return InitCommonControlsEx(&controls) != FALSE;
 }
 
-double LeadingNumber(const std::wstring& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-    double number = 0;
-    bool digits = false;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        number = number * 10 + (text[i] - L'0');
-        digits = true;
-    }
-    if (i < text.size() && text[i] == L'.') {
-        double scale = 0.1;
-        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
-            number += (text[i] - L'0') * scale;
-            scale /= 10;
-            digits = true;
-        }
-    }
-    return digits ? number : 0;
-}
-
 void prcWaitForExcelClosed(bool beforeAnyChange) {
     while (excel_calls::UsersExcelOpen()) {
         const std::wstring text = std::wstring(kMsgCloseExcel) +
@@ -82,13 +59,15 @@ void prcWaitForExcelClosed(bool beforeAnyChange) {
 
 void prcCheckExcelVersion() {
     std::wstring version;
-    try {
+    FailuresRecorded failures;
+    failures.Run([&] {
         automation::Object excel = automation::CreateObject(kExcelProgId);
         version = VariantToText(*automation::Get(excel, L"Version").get());
         // Released without asking Excel to quit.
-    } catch (const VbError& error) {
+    });
+    if (failures.Pending()) {
         // Without Excel nothing can be installed: say so before anything is copied.
-        MsgBox(kMsgExcelNotAvailable + error.description(), MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
+        MsgBox(kMsgExcelNotAvailable + failures.Error().description(), MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
         EndProgram(SetupEnd::ExcelNotAvailable);
     }
     if (LeadingNumber(version) < kFirstSupportedVersion) {
@@ -103,7 +82,7 @@ void prcStartInstall() {
     const SystemComponent* components = SystemComponents(&count);
     for (size_t i = 0; i < count; ++i) {
         std::wstring folder;
-        if (!ComponentPresent(components[i])) prcCopyComponent(components[i].index);
+        if (!ComponentPresent(components[i])) prcCopyComponent(components[i]);
         // A present component is done, except a library that its Excel could not create.
         else if (LibraryUnregistered(components[i], &folder)) prcRegisterComponent(components[i], folder);
     }
@@ -120,7 +99,7 @@ void prcStartInstall() {
 void prcDetectInstallation() {
     if (!record::Present()) return;
     const std::wstring folder = record::ReadDir();
-    if (fso::FileExists(folder + L"\\" + kProductTitle + kWorkbookExt)) blnReinstall = true;
+    if (fso::FileExists(fso::AddinFile(folder, kProductTitle, kWorkbookExt))) blnReinstall = true;
 }
 
 void prcFillDefaultPath() {
@@ -131,9 +110,9 @@ void prcFillDefaultPath() {
 void prcWriteInstallRecord() {
     prcResetRecord();
     FailuresRecorded failures;
-    failures.Run([] { record::WriteStatus(L"True"); });
+    failures.Run([] { record::WriteStatus(kStatusInstalled); });
     failures.Run([] { record::WriteDir(strInstallPath); });
-    failures.Run([] { record::WriteBinaryText(kValueRefInst, L"1"); });
+    failures.Run([] { record::WriteBinaryText(kValueRefInst, kRefInstBySetup); });
     failures.Stop();
 }
 

@@ -8,19 +8,12 @@
 
 namespace ferrolin {
 
-// The default destination that prcFillDefaultPath put into the destination page. The page
-// shows it again whenever it is created afresh in this run (after "<< Back").
-inline std::wstring strDefaultPath;
-
 // The entry procedure: common controls, the Excel bitness check, the user's Excel closed,
 // the version check,
 // blnReinstall := False, driver.
 void Main();
 // Registers the extended common-control classes; True when no error occurred.
 bool prcInitControls();
-// VB's Val: the leading decimal number of a text (optional blanks, digits, an optional
-// period and more digits); 0 when no digit leads.
-double LeadingNumber(const std::wstring& text);
 // While the user's Excel is open, asks for it to be closed (Retry looks again); Cancel
 // ends the program. Asked before every step that starts Excel after the user had time to
 // open one: at the start, before anything is changed, and before the add-in is taken out

@@ -74,6 +74,18 @@ std::wstring RuntimeErrorText(const VbError& error) {
     return L"Run-time error '" + std::to_wstring(error.number()) + L"':\r\r" + error.description();
 }
 
+VbError CaughtError() {
+    try {
+        throw;
+    } catch (const VbError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return VbError::OutOfMemory();
+    } catch (...) {
+        return VbError::Internal();
+    }
+}
+
 void StopWithRuntimeError(const VbError& error) {
     MsgBox(RuntimeErrorText(error), MB_OK | MB_ICONERROR, kMessageTitle);
     EndProgram(SetupEnd::RuntimeError);

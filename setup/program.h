@@ -62,16 +62,19 @@ std::wstring RuntimeErrorText(const VbError& error);
 // Shows the stop message (critical icon, OK, title "Orvicta") and ends the program.
 [[noreturn]] void StopWithRuntimeError(const VbError& error);
 
+// The error a step ended with, whatever it threw: its own VbError, "Out of memory" for a
+// failed allocation, VB's "Internal error" for anything else. Called from a catch block.
+VbError CaughtError();
+
 // Runs an event procedure or the entry procedure: an error that leaves it unhandled stops
-// the program with its message, as in a VB program.
+// the program with its message, as in a VB program. Nothing passes this edge: an exception
+// would otherwise unwind through the system's window code, or end the program with abort().
 template <class Procedure>
 void RunProcedure(Procedure&& procedure) {
     try {
         std::forward<Procedure>(procedure)();
-    } catch (const VbError& error) {
-        StopWithRuntimeError(error);
-    } catch (const std::bad_alloc&) {
-        StopWithRuntimeError(VbError::OutOfMemory());
+    } catch (...) {
+        StopWithRuntimeError(CaughtError());
     }
 }
 
@@ -88,11 +91,8 @@ public:
     void Run(Step&& step) {
         try {
             std::forward<Step>(step)();
-        } catch (const VbError& error) {
-            pending_ = error;
-            hasPending_ = true;
-        } catch (const std::bad_alloc&) {
-            pending_ = VbError::OutOfMemory();
+        } catch (...) {
+            pending_ = CaughtError();
             hasPending_ = true;
         }
     }

@@ -15,6 +15,9 @@ inline std::wstring strInstallPath;
 inline bool blnExitInstall = false;
 // The folder picker was confirmed with Ok at least once in this run; never cleared.
 inline bool blnPathChosen = false;
+// The default destination that prcFillDefaultPath put into the destination page. The page
+// shows it again whenever it is created afresh in this run (after "<< Back").
+inline std::wstring strDefaultPath;
 // A component's registrar could not be started or reported a failure: setup's exit code
 // says so after an installation.
 inline bool blnRegistrationFailed = false;

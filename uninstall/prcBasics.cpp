@@ -16,7 +16,6 @@
 namespace ferrolin::prcBasics {
 
 namespace {
-const DWORD kKeyAllAccess = 0xF003F;
 
 // Longest path the deletions build: the folder, a backslash, the file's name.
 const int kPathChars = kFolderBufferSize + 64;
@@ -49,7 +48,7 @@ Folder GetInstallFolder() {
 
     // The results of the open and of the query are not examined: a key that cannot be
     // opened leaves the handle 0, and the query on it fails like a missing value.
-    unique_hkey key = open_key(HKEY_CURRENT_USER, kInstallKey, kKeyAllAccess);
+    unique_hkey key = open_key(HKEY_CURRENT_USER, kInstallKey, KEY_ALL_ACCESS);
 
     wchar_t buffer[kFolderBufferSize];
     for (wchar_t& c : buffer) c = L' ';

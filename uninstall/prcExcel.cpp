@@ -21,12 +21,9 @@ HRESULT CallMember(const Object& object, DISPID id, WORD flags, VARIANTARG* args
         params.rgdispidNamedArgs = &put;
         params.cNamedArgs = 1;
     }
-    EXCEPINFO exception = {};
-    const HRESULT hr = excel_calls::Invoke(object.get(), id, flags, &params, result, &exception);
     // Excel's own description of a failure is not shown: the step is skipped.
-    const unique_bstr source(exception.bstrSource), description(exception.bstrDescription),
-        help(exception.bstrHelpFile);
-    return hr;
+    unique_excepinfo exception;
+    return excel_calls::Invoke(object.get(), id, flags, &params, result, exception.get());
 }
 
 HRESULT CallMember(const Object& object, const wchar_t* name, WORD flags, VARIANTARG* args, UINT count,

@@ -12,6 +12,7 @@
 #include "excel_objects.h"
 #include "excel_standin.h"
 #include "standin_instance.h"
+#include "uncounted_com_object.h"
 
 namespace excel_standin {
 
@@ -35,22 +36,10 @@ void PostToWindow(UINT message) {
     if (HWND window = TheInstance().window) PostMessageW(window, message, 0, 0);
 }
 
-class ClassFactory : public IClassFactory {
+// Lives as long as the process.
+class ClassFactory : public ferrolin::uncounted_com_object<IClassFactory> {
 public:
     ClassFactory(const wchar_t* name, DispatchObject* (*make)()) : name_(name), make_(make) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives as long as the process.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (!out) return E_POINTER;
@@ -119,20 +108,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 const wchar_t kClasses[] = L"Software\\Classes\\";
 
-bool SetDefault(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& data) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
 std::wstring ServerCommand() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring command(path, length);
+    std::wstring command = ferrolin::ModuleFileName(nullptr);
     if (command.find(L' ') != std::wstring::npos) command = L"\"" + command + L"\"";
     return command;
 }
@@ -142,17 +119,17 @@ bool WriteClasses(HKEY root) {
     const std::wstring application = base + L"CLSID\\" + kApplicationClsid;
     const std::wstring global = base + L"CLSID\\" + kGlobalClsid;
     const std::wstring server = ServerCommand();
-    bool ok = SetDefault(root, application, nullptr, L"Microsoft Excel Application") &&
-              SetDefault(root, application + L"\\LocalServer32", nullptr, server) &&
-              SetDefault(root, application + L"\\ProgID", nullptr, kVersionedProgId) &&
-              SetDefault(root, application + L"\\VersionIndependentProgID", nullptr, kProgId) &&
-              SetDefault(root, global, nullptr, L"Microsoft Excel Global") &&
-              SetDefault(root, global + L"\\LocalServer32", nullptr, server);
+    bool ok = excel_standin::WriteText(root, application, nullptr, L"Microsoft Excel Application") &&
+              excel_standin::WriteText(root, application + L"\\LocalServer32", nullptr, server) &&
+              excel_standin::WriteText(root, application + L"\\ProgID", nullptr, kVersionedProgId) &&
+              excel_standin::WriteText(root, application + L"\\VersionIndependentProgID", nullptr, kProgId) &&
+              excel_standin::WriteText(root, global, nullptr, L"Microsoft Excel Global") &&
+              excel_standin::WriteText(root, global + L"\\LocalServer32", nullptr, server);
     for (const wchar_t* progId : {kProgId, kVersionedProgId}) {
-        ok = ok && SetDefault(root, base + progId, nullptr, L"Microsoft Excel Application") &&
-             SetDefault(root, base + progId + L"\\CLSID", nullptr, kApplicationClsid);
+        ok = ok && excel_standin::WriteText(root, base + progId, nullptr, L"Microsoft Excel Application") &&
+             excel_standin::WriteText(root, base + progId + L"\\CLSID", nullptr, kApplicationClsid);
     }
-    return ok && SetDefault(root, base + kProgId + L"\\CurVer", nullptr, kVersionedProgId);
+    return ok && excel_standin::WriteText(root, base + kProgId + L"\\CurVer", nullptr, kVersionedProgId);
 }
 
 void DeleteClasses(HKEY root) {
@@ -208,18 +185,8 @@ int UnregisterServer() {
 
 // Excel busy: while the BusyMs knob's time since the start runs, every incoming call is
 // turned away, as Excel's own message filter does.
-class BusyFilter : public IMessageFilter {
+class BusyFilter : public ferrolin::uncounted_com_object<IMessageFilter> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO call) override {
         // The calls on its objects (IDispatch); COM's own (the creation) go through.
         if (!call || call->iid != IID_IDispatch) return SERVERCALL_ISHANDLED;

@@ -101,20 +101,20 @@ TEST_F(Automation, ErrorsAsVbSeesThem) {
 
 TEST_F(Automation, ErrorFromExceptionInfo) {
     // Excel raises its errors as DISP_E_EXCEPTION with an EXCEPINFO.
-    EXCEPINFO excel{};
-    excel.scode = static_cast<SCODE>(0x800A03EC);
-    excel.bstrDescription = SysAllocString(L"Add method of AddIns class failed");
+    ferrolin::unique_excepinfo excel;
+    excel->scode = static_cast<SCODE>(0x800A03EC);
+    excel->bstrDescription = SysAllocString(L"Add method of AddIns class failed");
     VbError error = ErrorFromHresult(DISP_E_EXCEPTION, &excel);
     EXPECT_EQ(error.number(), 1004);
     EXPECT_EQ(error.description(), L"Add method of AddIns class failed");
 
-    EXCEPINFO coded{};
-    coded.wCode = 9;
-    coded.bstrDescription = SysAllocString(L"Subscript out of range");
+    ferrolin::unique_excepinfo coded;
+    coded->wCode = 9;
+    coded->bstrDescription = SysAllocString(L"Subscript out of range");
     EXPECT_EQ(ErrorFromHresult(DISP_E_EXCEPTION, &coded).number(), 9);
 
-    EXCEPINFO bare{};
-    bare.scode = E_ACCESSDENIED;
+    ferrolin::unique_excepinfo bare;
+    bare->scode = E_ACCESSDENIED;
     VbError fromSystem = ErrorFromHresult(DISP_E_EXCEPTION, &bare);
     EXPECT_EQ(fromSystem.number(), static_cast<long>(E_ACCESSDENIED));
     EXPECT_FALSE(fromSystem.description().empty()) << "no description from the system";

@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,12 @@ TEST(FailuresRecorded, KeepsTheLastFailureUntilStopped) {
     EXPECT_EQ(failures.Error().number(), 1004);
     failures.Run([&] { throw VbError::ObjectNotSet(); });
     EXPECT_EQ(failures.Error().number(), 91) << "the last failure is the pending one";
+    // Whatever a step throws is recorded: no exception leaves the mode.
+    failures.Run([&] { throw std::bad_alloc(); });
+    EXPECT_EQ(failures.Error().number(), 7);
+    failures.Run([&] { throw std::runtime_error("not a VB error"); });
+    EXPECT_EQ(failures.Error().number(), 51);
+    EXPECT_TRUE(failures.Error().description() == L"Internal error");
     EXPECT_EQ(ran, 2);
     failures.Stop();
     EXPECT_FALSE(failures.Pending()) << "leaving the mode forgets the failure";

@@ -9,8 +9,10 @@
 
 #include "bitness.h"
 #include "install.h"
+#include "module_path.h"
 #include "program.h"
 #include "test_support.h"
+#include "vb_text.h"
 
 using testing_support::Narrow;
 
@@ -80,8 +82,7 @@ TEST(InstallDriver, ExcelBitnessDecidesTheRefusal) {
         EXPECT_EQ(Narrow(ferrolin::ServerProgram(s.command)), Narrow(s.program)) << Narrow(s.command);
 
     // The bitness read from the program file itself.
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring self = ferrolin::ModuleFileName(nullptr);
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring system32 = std::wstring(windows) + L"\\system32\\cmd.exe";
