@@ -163,6 +163,11 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <string>
+
+#include "handles.h"
+#include "module_path.h"
+
 namespace excel_standin {
 
 inline constexpr wchar_t kApplicationClsid[] = L"{00024500-0000-0000-C000-000000000046}";
@@ -213,12 +218,12 @@ inline constexpr long xlNormal = -4143;
 
 // The rights of a process as a start logs them.
 inline const wchar_t* RightsOf(HANDLE process) {
-    HANDLE token = nullptr;
+    HANDLE raw = nullptr;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool read = OpenProcessToken(process, TOKEN_QUERY, &token) &&
-                      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
-    if (token) CloseHandle(token);
+    const bool opened = OpenProcessToken(process, TOKEN_QUERY, &raw) != FALSE;
+    const ferrolin::unique_handle token(raw);
+    const bool read = opened && GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size);
     return !read ? L"unknown" : elevation.TokenIsElevated ? L"elevated" : L"limited";
 }
 
@@ -226,10 +231,18 @@ inline const wchar_t* RightsOf(HANDLE process) {
 inline const wchar_t* ShellRights() {
     DWORD shell = 0;
     GetWindowThreadProcessId(GetShellWindow() ? GetShellWindow() : GetDesktopWindow(), &shell);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell);
-    const wchar_t* rights = process ? RightsOf(process) : L"unknown";
-    if (process) CloseHandle(process);
-    return rights;
+    const ferrolin::unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
+    return process ? RightsOf(process.get()) : L"unknown";
+}
+
+// Writes a text value (REG_SZ), the key made when missing; false when the registry refuses.
+inline bool WriteText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& data) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+        return false;
+    const ferrolin::unique_hkey key(raw);
+    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace excel_standin

@@ -285,8 +285,8 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
             << "the list was written while Excel runs";
 
         EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
-        Sleep(500);
-        EXPECT_TRUE(IsRunning(id)) << "ended after Quit while a client still holds it";
+        EXPECT_TRUE(testing_support::StaysTrue([&] { return IsRunning(id); }, 500))
+            << "ended after Quit while a client still holds it";
         book = Outcome();
         addin.reset();
         added = Outcome();

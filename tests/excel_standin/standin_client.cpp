@@ -172,13 +172,6 @@ bool WaitForExit(DWORD processId, DWORD milliseconds) {
 
 bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
 
-std::wstring ProgramBeside(const wchar_t* fileName) {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    folder.erase(folder.find_last_of(L'\\'));
-    return folder + L"\\" + fileName;
-}
 
 int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what) {
     const testing_support::ProgramRun run = testing_support::RunProgram(program, arguments);

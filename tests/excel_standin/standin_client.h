@@ -10,6 +10,8 @@
 
 #include "handles.h"
 
+#include "test_support.h"
+
 namespace standin_test {
 
 // Positional arguments, first argument first.
@@ -63,7 +65,7 @@ bool WaitForExit(DWORD processId, DWORD milliseconds);
 bool IsRunning(DWORD processId);
 
 // Programs of this folder, beside the test program.
-std::wstring ProgramBeside(const wchar_t* fileName);
+using testing_support::ProgramBeside;
 // Runs a program with arguments and returns its exit code (-1 when it could not run or hung);
 // what tells how it went, for a failure message.
 int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what = nullptr);

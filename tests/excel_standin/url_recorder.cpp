@@ -22,26 +22,15 @@ std::wstring ClassesPath(const wchar_t* protocol) { return std::wstring(L"Softwa
 std::wstring CommandPath(const wchar_t* protocol) { return ClassesPath(protocol) + L"\\shell\\open\\command"; }
 
 bool ReadDefault(HKEY root, const std::wstring& path, const wchar_t* name, std::wstring& data) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    const ferrolin::unique_hkey key = ferrolin::open_key(root, path.c_str(), KEY_READ);
+    if (!key) return false;
     wchar_t buffer[2048] = L"";
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
     DWORD type = 0;
-    LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
+    const LONG status = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
     data = buffer;
     return true;
-}
-
-bool WriteText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& data) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
 }
 
 void DeleteTree(HKEY root, const std::wstring& path) {
@@ -55,31 +44,25 @@ void SaveMachineCommand(const wchar_t* protocol) {
     if (ReadDefault(HKEY_CURRENT_USER, excel_standin::kUrlRecorderSavedKey, protocol, saved)) return;
     std::wstring command;
     if (!ReadDefault(HKEY_LOCAL_MACHINE, CommandPath(protocol), nullptr, command)) command = kNoCommand;
-    WriteText(HKEY_CURRENT_USER, excel_standin::kUrlRecorderSavedKey, protocol, command);
-}
-
-std::wstring OwnPath() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, length);
+    excel_standin::WriteText(HKEY_CURRENT_USER, excel_standin::kUrlRecorderSavedKey, protocol, command);
 }
 
 // The user's classes come first where the system merges them (Windows); where it does not
 // (Wine 8 keeps HKEY_CLASSES_ROOT to the machine's classes) the machine's entry is replaced.
 int Register(const std::wstring& logFile) {
-    const std::wstring command = L"\"" + OwnPath() + L"\" /Log \"" + logFile + L"\" \"%1\"";
+    const std::wstring command = L"\"" + ferrolin::ModuleFileName(nullptr) + L"\" /Log \"" + logFile + L"\" \"%1\"";
     for (const wchar_t* protocol : kProtocols) {
-        if (!WriteText(HKEY_CURRENT_USER, ClassesPath(protocol), nullptr, std::wstring(L"URL:") + protocol) ||
-            !WriteText(HKEY_CURRENT_USER, ClassesPath(protocol), L"URL Protocol", L"") ||
-            !WriteText(HKEY_CURRENT_USER, CommandPath(protocol), nullptr, command))
+        if (!excel_standin::WriteText(HKEY_CURRENT_USER, ClassesPath(protocol), nullptr, std::wstring(L"URL:") + protocol) ||
+            !excel_standin::WriteText(HKEY_CURRENT_USER, ClassesPath(protocol), L"URL Protocol", L"") ||
+            !excel_standin::WriteText(HKEY_CURRENT_USER, CommandPath(protocol), nullptr, command))
             return 1;
         std::wstring seen;
         if (ReadDefault(HKEY_CLASSES_ROOT, std::wstring(protocol) + L"\\shell\\open\\command", nullptr, seen) &&
             seen == command)
             continue;
         SaveMachineCommand(protocol);
-        if (!WriteText(HKEY_LOCAL_MACHINE, ClassesPath(protocol), L"URL Protocol", L"") ||
-            !WriteText(HKEY_LOCAL_MACHINE, CommandPath(protocol), nullptr, command))
+        if (!excel_standin::WriteText(HKEY_LOCAL_MACHINE, ClassesPath(protocol), L"URL Protocol", L"") ||
+            !excel_standin::WriteText(HKEY_LOCAL_MACHINE, CommandPath(protocol), nullptr, command))
             return 1;
     }
     return 0;
@@ -100,7 +83,7 @@ int Unregister() {
         std::wstring saved;
         if (!ReadDefault(HKEY_CURRENT_USER, excel_standin::kUrlRecorderSavedKey, protocol, saved)) continue;
         if (saved == kNoCommand) DeleteTree(HKEY_LOCAL_MACHINE, CommandPath(protocol));
-        else WriteText(HKEY_LOCAL_MACHINE, CommandPath(protocol), nullptr, saved);
+        else excel_standin::WriteText(HKEY_LOCAL_MACHINE, CommandPath(protocol), nullptr, saved);
     }
     DeleteTree(HKEY_CURRENT_USER, excel_standin::kUrlRecorderSavedKey);
     return 0;

@@ -12,13 +12,6 @@ using ferrolin::unique_bstr;
 using ferrolin::unique_handle;
 using ferrolin::unique_variant;
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, static_cast<DWORD>(sizeof path / sizeof path[0]));
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
 std::wstring LibraryPath() { return ProgramFolder() + L"\\IFR_v11.dll"; }
 
 LoadedLibrary::LoadedLibrary() : module_(LoadLibraryW(LibraryPath().c_str())) {}

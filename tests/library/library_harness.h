@@ -13,12 +13,13 @@
 
 #include "IFR_v11.h"
 #include "handles.h"
+#include "test_support.h"
 
 namespace library_harness {
 
 // IFR_v11.dll in the test program's own folder.
 std::wstring LibraryPath();
-std::wstring ProgramFolder();
+using testing_support::ProgramFolder;
 
 // The DLL loaded into this process; objects come from its class factory without any
 // registration.

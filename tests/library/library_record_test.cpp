@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "library_harness.h"
+#include "library_session.h"
 #include "names.h"
 #include "test_support.h"
 
@@ -17,40 +17,13 @@ using testing_support::CleanRecord;
 using testing_support::Hex;
 using testing_support::Narrow;
 using testing_support::ReadRaw;
+using testing_support::Sz;
 using testing_support::Utf16Bytes;
 using testing_support::WriteRaw;
 
 namespace {
 
 const wchar_t* const kKey = ferrolin::kRecordKey;
-
-struct Session {
-    ferrolin::com_apartment apartment;
-    LoadedLibrary dll;
-    com_ptr<_CLibrary> lib = dll.Create();
-
-    bool Bool(HRESULT (STDMETHODCALLTYPE _CLibrary::*member)(VARIANT_BOOL*)) {
-        VARIANT_BOOL b = 0x1234;
-        EXPECT_EQ((lib.get()->*member)(&b), S_OK);
-        EXPECT_TRUE(b == VARIANT_TRUE || b == VARIANT_FALSE) << "automation Boolean";
-        return b == VARIANT_TRUE;
-    }
-    std::wstring Text(HRESULT (STDMETHODCALLTYPE _CLibrary::*member)(BSTR*)) {
-        unique_bstr b;
-        EXPECT_EQ((lib.get()->*member)(b.put()), S_OK);
-        return library_harness::Text(b);
-    }
-    HRESULT ByRef(HRESULT (STDMETHODCALLTYPE _CLibrary::*member)(BSTR*), const std::wstring& text) {
-        unique_bstr b = Bstr(text);
-        BSTR ref = b.get();
-        const HRESULT hr = (lib.get()->*member)(&ref);
-        EXPECT_EQ(ref, b.get()) << "by-reference text changed";
-        return hr;
-    }
-};
-
-// A REG_SZ value as the registry holds it: UTF-16LE with its terminator.
-std::vector<BYTE> Sz(const std::wstring& text) { return Utf16Bytes(text + L'\0'); }
 
 std::string Stored(const wchar_t* value) { return Hex(ReadRaw(HKEY_CURRENT_USER, kKey, value).data); }
 
@@ -141,7 +114,7 @@ TEST(RecordThroughTheClass, DirIsTextTrimmedAndReadAsSetupWroteIt) {
     ASSERT_EQ(s.ByRef(&_CLibrary::prcDir, L"   C:\\FERROLIN  "), S_OK);
     const auto raw = ReadRaw(HKEY_CURRENT_USER, kKey, ferrolin::kValueDir);
     EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ)) << "the uninstallers read Dir as text";
-    EXPECT_EQ(Hex(raw.data), Hex(Utf16Bytes(std::wstring(L"C:\\FERROLIN") + L'\0')));
+    EXPECT_EQ(Hex(raw.data), Hex(Sz(L"C:\\FERROLIN")));
     EXPECT_EQ(s.Text(&_CLibrary::InstallPath), L"C:\\FERROLIN");
 
     // What setup stores, read back by InstallPath; longer than 255 characters reads as empty.

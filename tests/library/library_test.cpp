@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "library_harness.h"
+#include "library_session.h"
 #include "names.h"
 #include "test_support.h"
 
@@ -20,6 +20,7 @@ using testing_support::Hex;
 using testing_support::Narrow;
 using testing_support::ReadRaw;
 using testing_support::ScratchKey;
+using testing_support::Sz;
 using testing_support::Utf16Bytes;
 
 namespace {
@@ -27,26 +28,11 @@ namespace {
 constexpr long HKCU = ferrolin::kHkeyCurrentUser;
 constexpr HRESULT kErr1001 = static_cast<HRESULT>(0x800A03E9);
 
-// One apartment, the DLL and an object made from it.
-struct Session {
-    ferrolin::com_apartment apartment;
-    LoadedLibrary dll;
-    com_ptr<_CLibrary> lib = dll.Create();
-    com_ptr<IDispatch> disp() const {
-        com_ptr<IDispatch> d;
-        lib.query(d);
-        return d;
-    }
-};
-
 std::vector<BYTE> Ansi(const std::string& text, bool terminated = true) {
     std::vector<BYTE> bytes(text.begin(), text.end());
     if (terminated) bytes.push_back(0);
     return bytes;
 }
-
-// A REG_SZ value as the registry holds it: UTF-16LE with its terminator.
-std::vector<BYTE> Sz(const std::wstring& text) { return Utf16Bytes(text + L'\0'); }
 
 unique_variant Bytes(std::vector<BYTE> bytes) {
     unique_variant v;

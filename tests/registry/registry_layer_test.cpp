@@ -146,7 +146,7 @@ TEST(RegistryLayer, StorageForms) {
     // One the ANSI code page lacks is kept whole, as a value, a value name and a key name.
     const std::wstring polish = L"C:\\ACC\\\x0141\x00F3" L"d\x017A";
     SetRegistryValue(HKCU, scratch.path(), polish, kKindText, *MakeText(polish).get());
-    EXPECT_EQ(Hex(ReadRaw(HKEY_CURRENT_USER, scratch.path(), polish).data), Hex(testing_support::Utf16Bytes(polish + L'\0')));
+    EXPECT_EQ(Hex(ReadRaw(HKEY_CURRENT_USER, scratch.path(), polish).data), Hex(testing_support::Sz(polish)));
     EXPECT_EQ(TextOf(GetRegistryValue(HKCU, scratch.path(), polish, kKindText)), polish);
     const std::wstring folder = L"\x0141\x00F3" L"d\x017A";
     EXPECT_FALSE(CreateRegistryKey(HKCU, scratch.sub(folder)));

@@ -8,6 +8,7 @@
 #include <tlhelp32.h>
 
 #include "excel_standin.h"
+#include "handles.h"
 #include "names.h"
 #include "test_support.h"
 
@@ -73,15 +74,6 @@ void CopyOrFail(const std::wstring& from, const std::wstring& to) {
                               std::string(to.begin(), to.end()));
 }
 
-std::wstring FreshFolder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    const DWORD length = GetTempPathW(MAX_PATH, temp);
-    const std::wstring path = Join(std::wstring(temp, length), name + L"." + std::to_wstring(GetCurrentProcessId()));
-    testing_support::RemoveTree(path);
-    CreateDirectoryW(path.c_str(), nullptr);
-    return path;
-}
-
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
     return testing_support::RunProgram(program, arguments, timeout_ms).exitCode;
 }
@@ -108,13 +100,11 @@ bool Is(const DeployedFile& file, const wchar_t* source) { return lstrcmpiW(file
 
 std::wstring LibraryServer(REGSAM view) {
     const std::wstring key = L"CLSID\\{DCCC35A0-B477-4287-94AA-99FC390A593A}\\InprocServer32";
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
-        return L"";
+    const ferrolin::unique_hkey opened = ferrolin::open_key(HKEY_CLASSES_ROOT, key.c_str(), KEY_QUERY_VALUE | view);
+    if (!opened) return L"";
     wchar_t path[MAX_PATH] = {};
     DWORD size = sizeof path - sizeof(wchar_t);
-    const LONG read = RegQueryValueExW(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
-    RegCloseKey(opened);
+    const LONG read = RegQueryValueExW(opened.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
     return read == ERROR_SUCCESS ? std::wstring(path) : std::wstring();
 }
 
@@ -124,44 +114,42 @@ void ClearLibraryRegistration() {
                              L"Interface\\{3C3F42FE-BE82-4D80-AD3A-132FBC0302D2}"};
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
         for (const wchar_t* key : keys) {
-            HKEY opened = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key, 0, KEY_ALL_ACCESS | view, &opened) != ERROR_SUCCESS) continue;
-            RegDeleteTreeW(opened, nullptr);
-            RegCloseKey(opened);
+            if (const ferrolin::unique_hkey opened = ferrolin::open_key(HKEY_CLASSES_ROOT, key, KEY_ALL_ACCESS | view))
+                RegDeleteTreeW(opened.get(), nullptr);
+            else
+                continue;
             RegDeleteKeyExW(HKEY_CLASSES_ROOT, key, view, 0);
         }
 }
 
 std::map<std::wstring, DWORD> FixtureRegistrations() {
     std::map<std::wstring, DWORD> registrations;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRegistrations, 0, KEY_READ, &key) != ERROR_SUCCESS) return registrations;
+    const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CURRENT_USER, kRegistrations, KEY_READ);
+    if (!key) return registrations;
     for (DWORD i = 0;; ++i) {
         wchar_t name[1024];
         DWORD nameLength = 1024, type = 0, count = 0, size = sizeof count;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
+        if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
             ERROR_SUCCESS)
             break;
         registrations[Lower(std::wstring(name, nameLength))] = count;
     }
-    RegCloseKey(key);
     return registrations;
 }
 
 std::map<std::wstring, std::wstring> FixtureRegistrars() {
     std::map<std::wstring, std::wstring> registrars;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRegistrars, 0, KEY_READ, &key) != ERROR_SUCCESS) return registrars;
+    const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CURRENT_USER, kRegistrars, KEY_READ);
+    if (!key) return registrars;
     for (DWORD i = 0;; ++i) {
         wchar_t name[1024];
         wchar_t data[1024] = {};
         DWORD nameLength = 1024, type = 0, size = sizeof data - sizeof(wchar_t);
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+        if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
             ERROR_SUCCESS)
             break;
         registrars[Lower(std::wstring(name, nameLength))] = Lower(data);
     }
-    RegCloseKey(key);
     return registrars;
 }
 
@@ -171,17 +159,16 @@ void ClearFixtureRegistrations() {
 }
 
 DWORD PlantedRegistrarStarts(std::wstring* lastCommandLine) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kPlantedRegistrar, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CURRENT_USER, kPlantedRegistrar, KEY_READ);
+    if (!key) return 0;
     DWORD count = 0, size = sizeof count;
-    RegQueryValueExW(key, L"Started", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+    RegQueryValueExW(key.get(), L"Started", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
     if (lastCommandLine) {
         wchar_t line[2048] = {};
         size = sizeof line - sizeof(wchar_t);
-        RegQueryValueExW(key, L"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(line), &size);
+        RegQueryValueExW(key.get(), L"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(line), &size);
         *lastCommandLine = line;
     }
-    RegCloseKey(key);
     return count;
 }
 
@@ -191,21 +178,20 @@ bool WaitForRegistrarsToEnd(DWORD timeout_ms) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {
         std::vector<DWORD> running;
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return false;
-        PROCESSENTRY32W entry = {};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-            if (lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0) running.push_back(entry.th32ProcessID);
-        CloseHandle(snapshot);
+        {
+            const ferrolin::unique_handle snapshot = ferrolin::adopt_file(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+            if (!snapshot) return false;
+            PROCESSENTRY32W entry = {};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+                if (lstrcmpiW(entry.szExeFile, L"regsvr32.exe") == 0) running.push_back(entry.th32ProcessID);
+        }
         if (running.empty()) return true;
         for (DWORD id : running) {
             const ULONGLONG now = GetTickCount64();
             if (now >= deadline) return false;
-            if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id)) {
-                WaitForSingleObject(process, static_cast<DWORD>(deadline - now));
-                CloseHandle(process);
-            }
+            if (const ferrolin::unique_handle process{OpenProcess(SYNCHRONIZE, FALSE, id)})
+                WaitForSingleObject(process.get(), static_cast<DWORD>(deadline - now));
         }
     }
 }
@@ -217,22 +203,13 @@ bool RegisterStandIn(std::string* what) {
 }
 
 void SetStandInKnob(const wchar_t* name, const std::wstring& text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, excel_standin::kKnobKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    excel_standin::WriteText(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, text);
 }
 
 void SetStandInKnob(const wchar_t* name, DWORD number) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, excel_standin::kKnobKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegCloseKey(key);
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&number);
+    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_DWORD,
+                              std::vector<BYTE>(bytes, bytes + sizeof number));
 }
 
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) {
@@ -248,21 +225,19 @@ void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) 
 
 std::vector<std::wstring> InstalledAddins() {
     std::vector<std::wstring> addins;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, OfficeKey(excel_standin::kOptionsSubkey).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return addins;
+    const ferrolin::unique_hkey key =
+        ferrolin::open_key(HKEY_CURRENT_USER, OfficeKey(excel_standin::kOptionsSubkey).c_str(), KEY_READ);
+    if (!key) return addins;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         wchar_t data[1024];
         DWORD nameLength = 256, type = 0, size = sizeof data;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+        if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
             ERROR_SUCCESS)
             break;
         if (std::wstring(name, nameLength).rfind(L"OPEN", 0) == 0 && type == REG_SZ)
             addins.emplace_back(data, wcsnlen(data, size / sizeof(wchar_t)));
     }
-    RegCloseKey(key);
     return addins;
 }
 
@@ -277,27 +252,23 @@ void CloseExcelWindows() {
     for (HWND window : ExcelWindows()) {
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+        const ferrolin::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
         PostMessageW(window, WM_CLOSE, 0, 0);
-        if (process) {
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
-        }
+        if (process) WaitForSingleObject(process.get(), 10000);
     }
 }
 
 std::map<std::wstring, StoredValue> RecordValues() {
     std::map<std::wstring, StoredValue> values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, ferrolin::kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CURRENT_USER, ferrolin::kRecordKey, KEY_READ);
+    if (!key) return values;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         BYTE data[4096];
         DWORD nameLength = 256, type = 0, size = sizeof data;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
         values[std::wstring(name, nameLength)] = {type, std::vector<BYTE>(data, data + size)};
     }
-    RegCloseKey(key);
     return values;
 }
 
@@ -339,29 +310,20 @@ int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const
     }
     std::wstring header;
     if (!texts.empty()) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, textsKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return -1;
         header = L"Dim T(" + std::to_wstring(texts.size()) + L")\r\nSet ScriptTexts = CreateObject(\"WScript.Shell\")\r\n";
         for (size_t n = 0; n < texts.size(); ++n) {
             const std::wstring name = std::to_wstring(n);
-            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(texts[n].c_str()),
-                           static_cast<DWORD>((texts[n].size() + 1) * sizeof(wchar_t)));
+            if (!testing_support::WriteRaw(HKEY_CURRENT_USER, textsKey, name, REG_SZ, testing_support::Sz(texts[n])))
+                return -1;
             header += L"T(" + name + L") = ScriptTexts.RegRead(\"HKCU\\" + textsKey + L"\\" + name + L"\")\r\n";
         }
-        RegCloseKey(key);
     }
     std::string text;
     for (wchar_t c : header + body) text += static_cast<char>(c);
     const std::string quitZero = "WScript.Quit 0\r";
     for (size_t at = 0; (at = text.find(quitZero, at)) != std::string::npos; at += quitZero.size())
         text.replace(at, quitZero.size() - 1, "WScript.Quit " + std::to_string(kScriptSucceeded));
-    HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return -1;
-    DWORD written = 0;
-    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(out);
+    if (!testing_support::WriteFileBytes(file, text)) return -1;
     const int code = RunToEnd(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
     RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
     if (code == kScriptSucceeded) return 0;

@@ -35,8 +35,7 @@ using testing_support::RemoveFile;
 using testing_support::RemoveTree;
 bool FolderExists(const std::wstring& path);
 void CopyOrFail(const std::wstring& from, const std::wstring& to);
-// A fresh folder under the temporary folder, removed with its contents by RemoveTree.
-std::wstring FreshFolder(const std::wstring& name);
+using testing_support::FreshFolder;
 
 // Runs a program to its end; its exit code, or -1 when it did not start or end in time.
 int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);

@@ -21,7 +21,10 @@
 #include "uidriver.h"
 
 using namespace install_e2e;
+using testing_support::Sz;
 using testing_support::Utf16Bytes;
+using testing_support::WriteFileBytes;
+using testing_support::StaysTrue;
 using testing_support::WaitUntil;
 namespace ctl = ferrolin::ctl;
 
@@ -174,17 +177,13 @@ protected:
 
     // Writes a record as setup leaves it, for the folder given, with extra values.
     static void WriteRecord(const std::wstring& folder, bool withAppExist) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, ferrolin::kRecordKey, 0, nullptr, 0,
-                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
-        const auto set = [key](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
-            RegSetValueExW(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+        const auto set = [](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
+            return testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, name, type, bytes);
         };
-        set(L"Dir", REG_SZ, Utf16Bytes(folder + L'\0'));
+        ASSERT_TRUE(set(L"Dir", REG_SZ, Sz(folder)));
         set(L"STATUS_APP", REG_BINARY, Utf16Bytes(L"84114117101"));
         set(L"APP_REFINST", REG_BINARY, Utf16Bytes(L"1"));
         if (withAppExist) set(L"APP_EXIST", REG_BINARY, Utf16Bytes(L"01"));
-        RegCloseKey(key);
     }
 
     // The record a full installation into the folder writes, byte for byte.
@@ -192,7 +191,7 @@ protected:
         // REG_SZ with its terminator.
         std::map<std::wstring, StoredValue> expected = {
             {L"STATUS_APP", {REG_BINARY, Utf16Bytes(L"84114117101")}},
-            {L"Dir", {REG_SZ, Utf16Bytes(folder + L'\0')}},
+            {L"Dir", {REG_SZ, Sz(folder)}},
             {L"APP_REFINST", {REG_BINARY, Utf16Bytes(L"1")}},
         };
         return expected;
@@ -312,16 +311,21 @@ protected:
         ASSERT_EQ(ExcelWindows().size(), 1u) << "the user's Excel is not open; Excel's log:" << Log();
     }
 
+    // A request to close the user's Excel: its text, a warning, Retry and Cancel.
+    static void ExpectCloseExcelAsked(const uidriver::MessageBoxInfo& box, const char* text) {
+        EXPECT_EQ(N(box.text), text);
+        EXPECT_EQ(box.icon, uidriver::IconKind::Warning);
+        EXPECT_EQ(box.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
+    }
+
     // Setup's request to close the user's Excel, read and answered.
     static void AnswerCloseExcel(SetupRun& setup, int button) {
         const uidriver::MessageBoxInfo open = WaitMessage(setup, L"Orvicta");
-        EXPECT_EQ(N(open.text),
-                  "Microsoft Excel is open. Please close it before Ferrolin 1.1 is installed: Excel keeps its "
+        ExpectCloseExcelAsked(
+            open, "Microsoft Excel is open. Please close it before Ferrolin 1.1 is installed: Excel keeps its "
                   "list of add-ins while it runs and writes it back when it closes, so an Excel left open would "
                   "take Ferrolin 1.1 off the list again.\r"
                   "Close every Excel window, then click Retry. Cancel ends the setup without changing anything.");
-        EXPECT_EQ(open.icon, uidriver::IconKind::Warning);
-        EXPECT_EQ(open.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
         uidriver::PressButton(open.hwnd, button);
         WaitUntil([&] { return !IsWindow(open.hwnd); }, 5000);
     }
@@ -474,11 +478,7 @@ TEST_F(Install, ReinstallRoad) {
     const std::wstring folder = Join(scratch_, L"EARLIER");
     CreateDirectoryW(folder.c_str(), nullptr);
     {
-        HANDLE old = CreateFileW(Workbook(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(old, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(old, "old", 3, &written, nullptr);
-        CloseHandle(old);
+        ASSERT_TRUE(WriteFileBytes(Workbook(folder), "old"));
     }
     WriteRecord(folder, true);
     const auto before = RecordValues();
@@ -514,8 +514,7 @@ TEST_F(Install, ReinstallRoad) {
     EXPECT_EQ(ReadFileBytes(HelpFile(folder)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
     const auto after = RecordValues();
     EXPECT_TRUE(after == before) << "record before:" << Describe(before) << "\nafter:" << Describe(after);
-    Sleep(1000);  // a registrar started by mistake would have recorded by now
-    EXPECT_TRUE(FixtureRegistrations().empty()) << "a registrar ran";
+    EXPECT_TRUE(StaysTrue([] { return FixtureRegistrations().empty(); }, 1000)) << "a registrar ran";
     ExpectUninstallersCopied();
     ExpectExcelLeftWithAddin(folder);
     // The libraries lay in the system folders unregistered, as after a failed registration:
@@ -529,11 +528,11 @@ TEST_F(Install, ReinstallOverHeldWorkbookEnds) {
     PlaceAllComponents();
     const std::wstring folder = Join(scratch_, L"EARLIER");
     CreateDirectoryW(folder.c_str(), nullptr);
-    HANDLE held = CreateFileW(Workbook(folder).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ferrolin::unique_handle held = ferrolin::adopt_file(CreateFileW(
+        Workbook(folder).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(held);
     DWORD written = 0;
-    WriteFile(held, "old", 3, &written, nullptr);
+    WriteFile(held.get(), "old", 3, &written, nullptr);
     WriteRecord(folder, false);
     const auto before = RecordValues();
 
@@ -550,7 +549,7 @@ TEST_F(Install, ReinstallOverHeldWorkbookEnds) {
     EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
     uidriver::PressButton(failure.hwnd, IDOK);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
-    CloseHandle(held);
+    held.reset();
     EXPECT_EQ(ReadFileBytes(Workbook(folder)), "old");
     EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
     EXPECT_TRUE(ExcelWindows().empty()) << "Excel was left open";
@@ -562,11 +561,7 @@ TEST_F(Install, UninstallersReplacedOnEveryRun) {
     PlaceAllComponents();
     const std::wstring dist = DistWithout({L"UFR10.exe"});
     const std::wstring ufr11 = Join(SystemFolder(), Uninstallers()[1]);
-    HANDLE old = CreateFileW(ufr11.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(old, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(old, "old", 3, &written, nullptr);
-    CloseHandle(old);
+    ASSERT_TRUE(WriteFileBytes(ufr11, "old"));
 
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(dist, &terms);
@@ -707,10 +702,7 @@ TEST_F(Install, ComponentsDeployedOnlyWhenMissing) {
             bool missing = false;
             for (const wchar_t* m : c.missing) missing = missing || Is(file, m);
             if (!missing) {
-                HANDLE placed = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-                DWORD written = 0;
-                WriteFile(placed, "placed", 6, &written, nullptr);
-                CloseHandle(placed);
+                WriteFileBytes(path, "placed");
             }
         }
         size_t fixturesMissing = 0;
@@ -775,12 +767,8 @@ TEST_F(Install, ComponentCopyFailures) {
         RemoveTree(Join(scratch_, L"dist"));
         const std::wstring dist = DistWithout({c.source});
         if (c.noProgram) {
-            HANDLE text = CreateFileW(Join(dist, c.source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                      nullptr);
-            ASSERT_NE(text, INVALID_HANDLE_VALUE) << N(c.source) << ": error " << GetLastError();
-            DWORD written = 0;
-            WriteFile(text, "MZ but no program", 17, &written, nullptr);
-            CloseHandle(text);
+            ASSERT_TRUE(WriteFileBytes(Join(dist, c.source), "MZ but no program"))
+                << N(c.source) << ": error " << GetLastError();
         }
         SetupRun setup = StartSetup(dist);
         const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
@@ -846,11 +834,8 @@ TEST_F(Install, AddinFileMissing) {
         CloseExcelWindows();  // the one the road before left open
         ClearRecord();
         WriteRecord(Join(scratch_, L"EARLIER"), true);
-        HKEY inner = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ferrolin::kRecordKey) + L"\\Held").c_str(), 0,
-                                  nullptr, 0, KEY_SET_VALUE, nullptr, &inner, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(inner);
+        ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, std::wstring(ferrolin::kRecordKey) + L"\\Held", L"",
+                                              REG_SZ, Sz(L"")));
         const auto before = RecordValues();
         HWND terms = nullptr;
         SetupRun setup = StartToTerms(DistFolder(), &terms);
@@ -878,20 +863,19 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
     SetupRun setup = StartToTerms(DistFolder(), &terms);
     AgreeAndNext(terms);
     HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
-    HANDLE held = CreateFileW(Workbook(earlier).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ferrolin::unique_handle held = ferrolin::adopt_file(CreateFileW(
+        Workbook(earlier).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(held);
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
     const uidriver::MessageBoxInfo blocked = WaitMessage(setup, ferrolin::kMessageTitle);
     EXPECT_EQ(N(blocked.text), N(ferrolin::kMsgCantContinue));
     EXPECT_EQ(blocked.icon, uidriver::IconKind::Information);
     uidriver::PressButton(blocked.hwnd, IDOK);
-    Sleep(300);
-    EXPECT_TRUE(IsWindow(destination)) << "the destination page was left";
+    EXPECT_TRUE(StaysTrue([&] { return IsWindow(destination); }, 300)) << "the destination page was left";
     EXPECT_TRUE(uidriver::IsVisible(ControlOf(destination, ctl::lblCopy)));
     EXPECT_FALSE(FileExists(Workbook(library_))) << "copied while blocked";
-    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Utf16Bytes(earlier + L'\0')) << "record touched while blocked";
-    CloseHandle(held);
+    EXPECT_EQ(RecordValues()[L"Dir"].bytes, Sz(earlier)) << "record touched while blocked";
+    held.reset();
 
     uidriver::PostClick(ControlOf(destination, ctl::Command2));
     Finish(setup);
@@ -945,7 +929,7 @@ TEST_F(Install, BrowseOkAndCancel) {
     for (const DeployedFile& file : DeployedFiles())
         if (Is(file, L"3A.ocx")) RemoveFile(comdlg = InstalledPath(file));
     testing_support::WriteRaw(HKEY_CURRENT_USER, L"Software\\FerrolinTests\\Registrations", L"Fail", REG_SZ,
-                              Utf16Bytes(std::wstring(L"comdlg32.ocx") + L'\0'));
+                              Sz(L"comdlg32.ocx"));
     const std::wstring chosen = Join(scratch_, L"Chosen Place");
     CreateDirectoryW(chosen.c_str(), nullptr);
 
@@ -1019,8 +1003,7 @@ TEST_F(Install, PickerNewFolder) {
     uidriver::TypeText(ControlOf(input, 1102), L"Made Here");
     uidriver::PostClick(ControlOf(input, IDOK));
     uidriver::WaitForNoWindow({ferrolin::kCaptionNewFolder, nullptr, setup.id()}, 5000);
-    Sleep(300);
-    EXPECT_TRUE(FolderExists(Join(scratch_, L"Made Here")));
+    EXPECT_TRUE(WaitUntil([&] { return FolderExists(Join(scratch_, L"Made Here")); }, 5000));
     EXPECT_EQ(N(uidriver::Text(ControlOf(picker, ctl::lblPath))), N(scratch_)) << "the opened folder changed";
 
     uidriver::PostClick(ControlOf(picker, ctl::Command3));
@@ -1108,8 +1091,8 @@ TEST_F(Install, BackThenNext) {
     HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
     // The destination page's close box does nothing: its Abort is disabled.
     uidriver::Close(destination);
-    Sleep(300);
-    EXPECT_TRUE(uidriver::IsVisible(destination)) << "the close box left the destination page";
+    EXPECT_TRUE(StaysTrue([&] { return uidriver::IsVisible(destination); }, 300))
+        << "the close box left the destination page";
     uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"C:\\ELSEWHERE");
     uidriver::PostClick(ControlOf(destination, ctl::Command3));
     uidriver::WaitForNoWindow({ferrolin::kCaptionDestination, nullptr, setup.id()}, 5000);
@@ -1170,15 +1153,15 @@ TEST_F(Install, AgreementAndCancel) {
         EXPECT_EQ(confirm.icon, uidriver::IconKind::Question);
         EXPECT_EQ(confirm.button_ids, (std::vector<int>{IDYES, IDNO}));
         uidriver::PressButton(confirm.hwnd, IDNO);
-        Sleep(300);
-        EXPECT_TRUE(setup.process.running()) << (closeBox ? "close box" : "Abort") << " No ended setup";
+        EXPECT_TRUE(StaysTrue([&] { return setup.process.running(); }, 300))
+            << (closeBox ? "close box" : "Abort") << " No ended setup";
         EXPECT_TRUE(uidriver::IsVisible(terms));
     }
 
     uidriver::Click(agree);
     uidriver::Close(terms);
-    Sleep(500);
-    EXPECT_FALSE(uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}))
+    EXPECT_TRUE(StaysTrue([&] { return !uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}); },
+                          500))
         << "close box asked while Abort is disabled";
     EXPECT_TRUE(uidriver::IsVisible(terms));
     uidriver::Click(agree);
@@ -1243,11 +1226,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     const std::wstring earlier = Join(scratch_, L"EARLIER");
     WriteRecord(earlier, true);  // the folder holds no workbook: the ordinary road
     const std::wstring sibling = std::wstring(ferrolin::kRecordParentKey) + L"\\Other";
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, sibling.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                             nullptr, &key, nullptr));
-    RegSetValueExW(key, L"Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"yes"), 8);
-    RegCloseKey(key);
+    ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, sibling, L"Kept", REG_SZ, Sz(L"yes")));
 
     using uidriver::FocusOf;
     using uidriver::PressKey;
@@ -1297,8 +1276,8 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     EXPECT_TRUE(dropped()) << "F4 did not open the drive list";
     PressKey(VK_ESCAPE);  // closes the list, not the picker
     WaitUntil([&] { return !dropped(); }, 5000);
-    Sleep(200);
-    ASSERT_TRUE(IsWindowVisible(picker)) << "Escape in the open drive list closed the picker";
+    ASSERT_TRUE(StaysTrue([&] { return IsWindowVisible(picker) != FALSE; }, 200))
+        << "Escape in the open drive list closed the picker";
     EXPECT_FALSE(dropped()) << "Escape did not close the drive list";
     PressKeyUntilFocus(picker, VK_TAB, ControlOf(picker, ctl::Dir1));
     // Down selects the first folder inside the opened one; Enter opens it, as a double-click does.
@@ -1333,9 +1312,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PressKey(VK_RETURN);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
-    HKEY kept = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, sibling.c_str(), 0, KEY_READ, &kept));
-    if (kept) RegCloseKey(kept);
+    EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, sibling));
     RegDeleteTreeW(HKEY_CURRENT_USER, sibling.c_str());
 }
 
@@ -1381,19 +1358,12 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
         L"WScript.Quit 0\r\n";
     EXPECT_EQ(RunScript(SystemFolder(), Join(scratch_, L"client.vbs"), script), 0)
         << "script client: 10-14 the record, 20 write, 21 read back, 22 key not found";
-    HKEY named = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (scratchKey + L"\\" + name).c_str(), 0, KEY_READ, &named),
-              ERROR_SUCCESS)
+    EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, scratchKey + L"\\" + name))
         << "the key of that name is not there";
-    if (named) RegCloseKey(named);
     RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
 
     // The reinstall road into the recorded folder (Excel has let go of the workbook).
-    {
-        HANDLE old = CreateFileW(HelpFile(library).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(old, INVALID_HANDLE_VALUE);
-        CloseHandle(old);
-    }
+    ASSERT_TRUE(WriteFileBytes(HelpFile(library), ""));
     SetupRun again = StartSetup(DistFolder());
     AgreeAndNext(WaitPage(again, ferrolin::kCaptionTerms));
     Finish(again);
@@ -1409,14 +1379,12 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
         uidriver::Process ufr11 = uidriver::Start(Join(SystemFolder(), L"UFR11.exe"));
         const HWND box = uidriver::WaitForMessageBox(L"Ferrolin", ufr11.id(), 40000);
         ASSERT_TRUE(box) << "UFR11 did not ask for Excel to be closed";
-        const uidriver::MessageBoxInfo ask = uidriver::ReadMessageBox(box);
-        EXPECT_EQ(N(ask.text),
-                  "Microsoft Excel is open. Please close it before Ferrolin 1.1 is removed: Excel holds the "
-                  "add-in open while it runs and writes its list of add-ins back when it closes, so an Excel left "
-                  "open would put Ferrolin 1.1 back on the list.\r"
-                  "Close every Excel window, then click Retry. Cancel ends the removal without changing anything.");
-        EXPECT_EQ(ask.icon, uidriver::IconKind::Warning);
-        EXPECT_EQ(ask.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
+        ExpectCloseExcelAsked(
+            uidriver::ReadMessageBox(box),
+            "Microsoft Excel is open. Please close it before Ferrolin 1.1 is removed: Excel holds the add-in open "
+            "while it runs and writes its list of add-ins back when it closes, so an Excel left open would put "
+            "Ferrolin 1.1 back on the list.\r"
+            "Close every Excel window, then click Retry. Cancel ends the removal without changing anything.");
         if (button == IDRETRY) CloseExcelWindows();
         uidriver::PressButton(box, button);
         EXPECT_EQ(ufr11.WaitForExit(90000), button == IDCANCEL ? 2u : 0u);
@@ -1437,10 +1405,10 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
         CopyOrFail(Join(DistFolder(), ferrolin::kSourceHelp), Join(library_, stem + std::wstring(L".chm")));
         const std::wstring open = L"/R \"" + Join(library_, stem + std::wstring(L".xla")) + L"\"";
         testing_support::WriteRaw(HKEY_CURRENT_USER, options, stem[11] == L'0' ? L"OPEN" : L"OPEN1", REG_SZ,
-                                  Utf16Bytes(open + L'\0'));
+                                  Sz(open));
     }
     testing_support::WriteRaw(HKEY_CURRENT_USER, L"Software\\Vandrel\\Groupdate", L"Dir", REG_SZ,
-                              Utf16Bytes(library_ + L'\0'));
+                              Sz(library_));
 
     EXPECT_EQ(RunToEnd(Join(DistFolder(), L"UFR10.exe"), L"", 90000), 0);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");

@@ -98,12 +98,6 @@ const std::vector<FormCase>& Forms() {
     return forms;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 // The kind of a control as the system sees it: its class and style.
 void ExpectKind(HWND control, Kind kind) {
     const std::wstring cls = uidriver::ClassName(control);
@@ -171,7 +165,7 @@ TEST(WizardWindows, InitialState) {
             EXPECT_EQ(GetParent(control), window) << "not a control of the window itself";
             ExpectKind(control, c.kind);
             if (c.text) {
-                EXPECT_EQ(uidriver::Text(control), c.text) << Narrow(uidriver::Text(control));
+                EXPECT_EQ(uidriver::Text(control), c.text) << testing_support::Narrow(uidriver::Text(control));
             }
             EXPECT_EQ(uidriver::IsEnabled(control), c.enabled);
             EXPECT_EQ((uidriver::Style(control) & WS_VISIBLE) != 0, c.visible);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "handles.h"
+#include "module_path.h"
 #include "names.h"
 
 namespace testing_support {
@@ -73,19 +74,16 @@ RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value) 
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
+    return static_cast<bool>(ferrolin::open_key(root, key.c_str(), KEY_READ));
 }
 
-void WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
+bool WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
               const std::vector<BYTE>& data) {
     HKEY k = nullptr;
     if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
-        return;
-    ferrolin::unique_hkey owned(k);
-    RegSetValueExW(k, value.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+        return false;
+    const ferrolin::unique_hkey owned(k);
+    return RegSetValueExW(k, value.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 std::vector<BYTE> Utf16Bytes(const std::wstring& text) {
@@ -129,19 +127,29 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
 }
 
+std::wstring ProgramFolder() {
+    const std::wstring self = ferrolin::ModuleFileName(nullptr);
+    return self.substr(0, self.find_last_of(L'\\'));
+}
+
+std::wstring ProgramBeside(const std::wstring& fileName) { return ProgramFolder() + L"\\" + fileName; }
+
 std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
     return out;
 }
 
-TempDir::TempDir(const std::wstring& name) {
+std::wstring FreshFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"ferrolin-" + name + L"." + std::to_wstring(GetCurrentProcessId());
-    RemoveTree(path_);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = Join(std::wstring(temp, length), name + L"." + std::to_wstring(GetCurrentProcessId()));
+    RemoveTree(path);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
 }
+
+TempDir::TempDir(const std::wstring& name) : path_(FreshFolder(L"ferrolin-" + name)) {}
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
@@ -157,12 +165,12 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     ferrolin::unique_handle file = ferrolin::adopt_file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
     DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 std::vector<std::wstring> LogLines(const std::wstring& path) {
@@ -245,6 +253,10 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
     run.exitCode = static_cast<int>(code);
     run.what = name + ": ended with code " + std::to_string(run.exitCode);
     return run;
+}
+
+bool StaysTrue(const std::function<bool()>& predicate, DWORD ms) {
+    return !WaitUntil([&] { return !predicate(); }, ms);
 }
 
 bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms) {

@@ -44,7 +44,8 @@ struct RawValue {
 };
 RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value);
 bool KeyExists(HKEY root, const std::wstring& key);
-void WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
+// Writes a value, the key made when missing; whether it was written.
+bool WriteRaw(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type,
               const std::vector<BYTE>& data);
 
 // Variants of the kinds the tests hand to the layer and the library (texts, longs and
@@ -55,12 +56,20 @@ ferrolin::unique_variant Bool(bool value);
 
 // The UTF-16LE bytes of a text, as stored in binary text form.
 std::vector<BYTE> Utf16Bytes(const std::wstring& text);
+// A REG_SZ value as the registry holds it: UTF-16LE with its terminator.
+inline std::vector<BYTE> Sz(const std::wstring& text) { return Utf16Bytes(text + L'\0'); }
 // Printable form of bytes for failure messages ("30 00 31 00").
 std::string Hex(const std::vector<BYTE>& bytes);
 std::string Narrow(const std::wstring& text);  // ASCII, '?' for anything else
+// The running test program's folder, and a file in it.
+std::wstring ProgramFolder();
+std::wstring ProgramBeside(const std::wstring& fileName);
 std::string Utf8(const std::wstring& text);
 // Lines for a failure message: each on a line of its own, indented.
 std::string JoinLines(const std::vector<std::wstring>& lines);
+
+// A fresh empty folder under the temporary folder (name.<process id>), for RemoveTree later.
+std::wstring FreshFolder(const std::wstring& name);
 
 // A fresh empty folder under the temporary folder, removed with its contents afterwards.
 class TempDir {
@@ -79,7 +88,7 @@ private:
 // Files. A file is read shared with its writers (a log still being written, say).
 std::wstring Join(const std::wstring& folder, const std::wstring& name);  // one backslash between
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);  // whether all were written
 // The lines of a log that another program writes in UTF-8, without their "\r\n" or "\n";
 // none when the file is unreadable.
 std::vector<std::wstring> LogLines(const std::wstring& path);
@@ -103,6 +112,9 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
 // Asks the predicate every 50 ms until it holds, for timeout_ms at most (the last time once
 // they have passed); whether it held. Pumps no messages.
 bool WaitUntil(const std::function<bool()>& predicate, DWORD timeout_ms);
+// Asks the predicate every 50 ms for ms: whether it held every time (that nothing happened
+// that should not, within a time it would have taken).
+bool StaysTrue(const std::function<bool()>& predicate, DWORD ms);
 
 // Stops (or lets go on) every thread of a process, as a hung program.
 void SetThreadsRunning(DWORD processId, bool running);
