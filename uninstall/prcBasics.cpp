@@ -99,7 +99,7 @@ void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
     if (!prcExcel::prcWaitForExcelClosed(owner)) End(UninstallEnd::ExcelOpenCancelled);
     prcExcel::prcRemoveFromExcel(kFileStem);
     prcUninstallFiles(folder, intAttempts);
-    // The deletions fail quietly; a file still there is said, with its full path.
+    // The deletions fail quietly; a file still there is named, by the path the record gives.
     UninstallEnd end = UninstallEnd::Removed;
     for (const wchar_t* extension : {kWorkbookExt, kHelpExt}) {
         wchar_t path[kPathChars];

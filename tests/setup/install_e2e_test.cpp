@@ -1160,8 +1160,7 @@ TEST_F(Install, AgreementAndCancel) {
 
     uidriver::Click(agree);
     uidriver::Close(terms);
-    EXPECT_TRUE(StaysTrue([&] { return !uidriver::FindTopLevel({ferrolin::kMessageTitle, L"#32770", setup.id()}); },
-                          500))
+    EXPECT_TRUE(StaysTrue([&] { return !uidriver::FindTopLevel({L"Orvicta", L"#32770", setup.id()}); }, 500))
         << "close box asked while Abort is disabled";
     EXPECT_TRUE(uidriver::IsVisible(terms));
     uidriver::Click(agree);
