@@ -61,9 +61,9 @@ bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milli
 class ExcelStandIn : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        registered_ = RunProgram(ProgramBeside(L"excel_standin.exe"), L"/RegServer", &registration_) == 0;
+        registered_ = ExitCodeOf(ProgramBeside(L"excel_standin.exe"), L"/RegServer", 30000, &registration_) == 0;
     }
-    static void TearDownTestSuite() { RunProgram(ProgramBeside(L"excel_standin.exe"), L"/UnregServer"); }
+    static void TearDownTestSuite() { ExitCodeOf(ProgramBeside(L"excel_standin.exe"), L"/UnregServer"); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment_.result()));
@@ -76,10 +76,9 @@ protected:
         for (DWORD processId : watched_) {
             if (WaitForExit(processId, 0)) continue;
             ADD_FAILURE() << "stand-in " << processId << " still running at the end of the test";
-            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, 5000);
-                CloseHandle(process);
+            if (const ferrolin::unique_handle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)}) {
+                TerminateProcess(process.get(), 1);
+                WaitForSingleObject(process.get(), 5000);
             }
         }
     }
@@ -118,7 +117,7 @@ TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
         EXPECT_EQ(Narrow(c.expected), Narrow(TextOf(user))) << "HKCU " << Narrow(c.key);
     }
 
-    ASSERT_EQ(0, RunProgram(server, L"/UnregServer"));
+    ASSERT_EQ(0, ExitCodeOf(server, L"/UnregServer"));
     for (const Case& c : cases) {
         EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, c.key)) << "after /UnregServer: " << Narrow(c.key);
         EXPECT_FALSE(testing_support::KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + c.key))
@@ -127,7 +126,7 @@ TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
     HRESULT hr = S_OK;
     EXPECT_FALSE(CreateByProgId(L"Excel.Application", &hr)) << "created after /UnregServer";
 
-    ASSERT_EQ(0, RunProgram(server, L"/RegServer"));
+    ASSERT_EQ(0, ExitCodeOf(server, L"/RegServer"));
     EXPECT_TRUE(testing_support::KeyExists(HKEY_CLASSES_ROOT, cases[0].key)) << "after a second /RegServer";
 
     // As Excel gives them: LibraryPath is Office's own LIBRARY folder, which the
@@ -211,11 +210,10 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
     const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
     const std::wstring openValue = L"/R \"" + file + L"\"";
     const auto fileHeld = [&file] {
-        HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
-        CloseHandle(probe);
-        return false;
+        const ferrolin::unique_handle probe = ferrolin::adopt_file(
+            CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
     };
 
     // The first instance: the add-in listed and installed. The list is written when it ends.
@@ -642,10 +640,10 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         EXPECT_TRUE(Get(addin.get(), L"Installed").boolean());
         Outcome book = Get(GetObject(app.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla"));
         EXPECT_EQ(9, book.number) << "the workbook opened: " << book.describe();
-        HANDLE probe = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, probe) << "file held, error " << GetLastError();
-        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        const ferrolin::unique_handle probe = ferrolin::adopt_file(
+            CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(probe) << "file held, error " << GetLastError();
         EXPECT_TRUE(QuitAndRelease(app, book, addin));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
         EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present)
@@ -716,12 +714,12 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     const std::wstring recorder = ProgramBeside(L"url_recorder.exe");
     const std::wstring mailCommand = L"mailto\\shell\\open\\command";
     const std::wstring previous = TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""));
-    ASSERT_EQ(0, RunProgram(recorder, L"/Register \"" + urls + L"\""));
+    ASSERT_EQ(0, ExitCodeOf(recorder, L"/Register \"" + urls + L"\""));
     EXPECT_EQ(Narrow(L"\"" + recorder + L"\" /Log \"" + urls + L"\" \"%1\""),
               Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))));
     struct Unregister {
         std::wstring recorder;
-        ~Unregister() { RunProgram(recorder, L"/Unregister"); }
+        ~Unregister() { ExitCodeOf(recorder, L"/Unregister"); }
     } unregister{recorder};
 
     auto app = CreateByProgId(L"Excel.Application");
@@ -764,7 +762,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     EXPECT_EQ(3, Get(hyperlinks.get(), L"Count").number_value());
 
     // Without any mail program the shell cannot open a mailto: address.
-    ASSERT_EQ(0, RunProgram(recorder, L"/Remove"));
+    ASSERT_EQ(0, ExitCodeOf(recorder, L"/Remove"));
     auto first = Invoke(hyperlinks.get(), excel_standin::kDispidDefault, kGet, CallArgs().number(1)).object();
     Outcome noHandler = Invoke(first.get(), L"Follow", DISPATCH_METHOD, CallArgs().boolean(false).boolean(true));
     EXPECT_EQ(DISP_E_EXCEPTION, noHandler.hr) << "mailto without a handler: " << noHandler.describe();
@@ -773,7 +771,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     EXPECT_TRUE(QuitAndRelease(app, first, hyperlinks, range, sheet, book));
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
 
-    ASSERT_EQ(0, RunProgram(recorder, L"/Unregister"));
+    ASSERT_EQ(0, ExitCodeOf(recorder, L"/Unregister"));
     EXPECT_EQ(Narrow(previous), Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))))
         << "the mail handler before /Register is back after /Unregister";
 }

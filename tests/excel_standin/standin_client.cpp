@@ -93,16 +93,13 @@ Outcome Invoke(IDispatch* target, DISPID id, WORD flags, CallArgs args) {
         params.rgdispidNamedArgs = &named;
         params.cNamedArgs = 1;
     }
-    EXCEPINFO info = {};
+    ferrolin::unique_excepinfo info;
     UINT argError = 0;
-    outcome.hr = target->Invoke(id, IID_NULL, 1033, flags, &params, outcome.value.put(), &info, &argError);
+    outcome.hr = target->Invoke(id, IID_NULL, 1033, flags, &params, outcome.value.put(), info.get(), &argError);
     if (outcome.hr == DISP_E_EXCEPTION) {
-        outcome.number = info.scode ? info.scode & 0xFFFF : info.wCode;
-        outcome.description = info.bstrDescription ? info.bstrDescription : L"";
+        outcome.number = info->scode ? info->scode & 0xFFFF : info->wCode;
+        outcome.description = info->bstrDescription ? info->bstrDescription : L"";
     }
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
     return outcome;
 }
 
@@ -163,21 +160,12 @@ DWORD ServerProcessId(IDispatch* application) {
 }
 
 bool WaitForExit(DWORD processId, DWORD milliseconds) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (!process) return true;   // gone already
-    DWORD waited = WaitForSingleObject(process, milliseconds);
-    CloseHandle(process);
-    return waited == WAIT_OBJECT_0;
+    const ferrolin::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process) return true;  // gone already
+    return WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0;
 }
 
 bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
-
-
-int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what) {
-    const testing_support::ProgramRun run = testing_support::RunProgram(program, arguments);
-    if (what) *what = run.what;
-    return run.exitCode;
-}
 
 namespace {
 void DeleteKeyTree(const std::wstring& path) {

@@ -66,9 +66,7 @@ bool IsRunning(DWORD processId);
 
 // Programs of this folder, beside the test program.
 using testing_support::ProgramBeside;
-// Runs a program with arguments and returns its exit code (-1 when it could not run or hung);
-// what tells how it went, for a failure message.
-int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string* what = nullptr);
+using testing_support::ExitCodeOf;
 
 // Sets the stand-in's knobs for the instances started in its lifetime; removes them after.
 class Knobs {

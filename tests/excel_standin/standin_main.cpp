@@ -144,23 +144,19 @@ void DeleteClasses(HKEY root) {
 // Whether COM sees what was written: HKEY_CLASSES_ROOT shows the server command and the
 // program identifiers.
 bool ClassesRootShowsServer() {
-    HKEY key = nullptr;
-    std::wstring path = std::wstring(L"CLSID\\") + kApplicationClsid + L"\\LocalServer32";
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    const std::wstring path = std::wstring(L"CLSID\\") + kApplicationClsid + L"\\LocalServer32";
+    const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CLASSES_ROOT, path.c_str(), KEY_READ);
+    if (!key) return false;
     wchar_t data[MAX_PATH + 4] = L"";
     DWORD size = sizeof(data) - sizeof(wchar_t);
     DWORD type = 0;
-    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
+    const LONG status = RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     if (status != ERROR_SUCCESS || ServerCommand() != data) return false;
     // And the program identifiers: a server of the other bitness may have removed the ones
     // the two views share.
-    for (const wchar_t* progId : {kProgId, kVersionedProgId}) {
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\CLSID").c_str(), 0, KEY_READ, &key) !=
-            ERROR_SUCCESS)
+    for (const wchar_t* progId : {kProgId, kVersionedProgId})
+        if (!ferrolin::open_key(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\CLSID").c_str(), KEY_READ))
             return false;
-        RegCloseKey(key);
-    }
     return true;
 }
 
@@ -317,9 +313,8 @@ void EndInstance(const wchar_t* reason) {
 
 int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
     int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring option = argv && count > 1 ? argv[1] : L"";
-    LocalFree(argv);
+    const ferrolin::unique_hlocal<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    std::wstring option = argv && count > 1 ? argv.get()[1] : L"";
     if (!option.empty() && (option[0] == L'/' || option[0] == L'-')) option.erase(0, 1);
     if (_wcsicmp(option.c_str(), L"RegServer") == 0) return excel_standin::RegisterServer();
     if (_wcsicmp(option.c_str(), L"UnregServer") == 0) return excel_standin::UnregisterServer();

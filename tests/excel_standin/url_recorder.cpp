@@ -90,16 +90,16 @@ int Unregister() {
 }
 
 int Record(const std::wstring& logFile, const std::wstring& url) {
-    HANDLE file = CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
+    const ferrolin::unique_handle file = ferrolin::adopt_file(
+        CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 1;
     std::wstring line = url + L"\r\n";
     int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &bytes[0], size, nullptr, nullptr);
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    const BOOL ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok ? 0 : 1;
 }
 
@@ -107,9 +107,8 @@ int Record(const std::wstring& logFile, const std::wstring& url) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int count = 0;
-    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> args(raw ? raw + 1 : raw, raw ? raw + count : raw);
-    LocalFree(raw);
+    const ferrolin::unique_hlocal<LPWSTR> raw(CommandLineToArgvW(GetCommandLineW(), &count));
+    std::vector<std::wstring> args(raw ? raw.get() + 1 : nullptr, raw ? raw.get() + count : nullptr);
     if (args.size() == 2 && _wcsicmp(args[0].c_str(), L"/Register") == 0) return Register(args[1]);
     if (args.size() == 1 && _wcsicmp(args[0].c_str(), L"/Remove") == 0) return Remove();
     if (args.size() == 1 && _wcsicmp(args[0].c_str(), L"/Unregister") == 0) return Unregister();

@@ -15,6 +15,7 @@
 #include "IFR_v11.h"
 #include "handles.h"
 #include "install_record.h"
+#include "module_path.h"
 #include "names.h"
 #include "registry_layer.h"
 
@@ -102,10 +103,8 @@ int Hammer(int writer, long iterations) {
 }
 
 std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
+    const std::wstring self = ferrolin::ModuleFileName(nullptr);
+    return self.substr(0, self.find_last_of(L'\\'));
 }
 
 }  // namespace
@@ -113,10 +112,9 @@ std::wstring OwnFolder() {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 1) {
         const std::wstring marker = OwnFolder() + L"\\library_client.ran";
-        HANDLE file = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 1;
-        CloseHandle(file);
-        return 0;
+        const ferrolin::unique_handle file =
+            ferrolin::adopt_file(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return file ? 0 : 1;
     }
     if (argc == 4 && std::wstring(argv[1]) == L"hammer") {
         ferrolin::com_apartment apartment;

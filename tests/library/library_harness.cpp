@@ -53,21 +53,9 @@ unique_handle Start(const std::wstring& commandLine) {
     return unique_handle(pi.hProcess);
 }
 
-int RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
-    unique_handle process = Start(commandLine);
-    if (!process) return -1;
-    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 5000);
-        return -2;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    return static_cast<int>(code);
-}
-
 int Regsvr32(bool unregister) {
-    return RunProgram(std::wstring(L"regsvr32.exe ") + (unregister ? L"/u " : L"") + L"/s \"" + LibraryPath() + L"\"");
+    return testing_support::ExitCodeOf(testing_support::SystemFolder() + L"\\regsvr32.exe",
+                                       std::wstring(unregister ? L"/u " : L"") + L"/s \"" + LibraryPath() + L"\"", 60000);
 }
 
 Registration::Registration() : exitCode_(Regsvr32(false)) {}

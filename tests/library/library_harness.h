@@ -39,9 +39,6 @@ private:
     HMODULE module_ = nullptr;
 };
 
-// Runs a command line, waits at most timeoutMs and gives its exit code (or -1 when it
-// could not start, -2 when it ran too long and was ended).
-int RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 // Starts a command line and hands back its process.
 ferrolin::unique_handle Start(const std::wstring& commandLine);
 

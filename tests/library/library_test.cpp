@@ -64,10 +64,9 @@ std::vector<std::wstring> Names(SAFEARRAY* a) {
     SafeArrayGetLBound(a, 1, &lower);
     SafeArrayGetUBound(a, 1, &upper);
     for (LONG i = lower; i <= upper; ++i) {
-        BSTR b = nullptr;
-        SafeArrayGetElement(a, &i, &b);
+        ferrolin::unique_bstr b;
+        SafeArrayGetElement(a, &i, b.put());
         names.push_back(Text(b));
-        SysFreeString(b);
     }
     return names;
 }

@@ -293,8 +293,8 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
         ASSERT_EQ(vtable->GetNames(id, names, 8, &count), S_OK) << Narrow(p.member);
         std::vector<std::wstring> got;
         for (UINT i = 0; i < count; ++i) {
+            const ferrolin::unique_bstr owned(names[i]);
             got.push_back(Text(names[i]));
-            SysFreeString(names[i]);
         }
         // The result parameter's name is no part of the published signature.
         if (got.size() > p.names.size()) got.resize(p.names.size());

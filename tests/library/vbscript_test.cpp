@@ -239,7 +239,8 @@ TEST(VbScript, AnAddinStyleScriptReadsAndWritesTheRecord) {
     testing_support::WriteFileBytes(script, kScript);
     Registration registration;
     ASSERT_EQ(registration.exitCode(), 0);
-    const int code = RunProgram(L"cscript.exe \"" + script + L"\"", 60000);
+    const int code =
+        testing_support::ExitCodeOf(testing_support::SystemFolder() + L"\\cscript.exe", L"\"" + script + L"\"", 60000);
     EXPECT_EQ(code, kRanToTheEnd) << (code == 0 ? "the script did not run, or an unhandled error ended it"
                                                 : "the script stopped at the step that quits with this code");
     EXPECT_FALSE(testing_support::KeyExists(HKEY_CURRENT_USER, L"Software\\Vandrel11"));
@@ -282,7 +283,8 @@ TEST(VbScript, TheReferenceExamplesRunAsDocumented) {
         }
         const std::wstring script = folder.file(L"example" + std::to_wstring(i + 1) + L".vbs");
         testing_support::WriteFileBytes(script, converted.script);
-        const int code = RunProgram(L"cscript.exe \"" + script + L"\"", 60000);
+        const int code =
+        testing_support::ExitCodeOf(testing_support::SystemFolder() + L"\\cscript.exe", L"\"" + script + L"\"", 60000);
         EXPECT_EQ(code, kRanToTheEnd) << (code == 0 ? "an unhandled error ended the script"
                                                     : "the script stopped at this line of docs/library.md");
     }

@@ -132,11 +132,10 @@ TEST(RegistryLayer, StorageForms) {
         std::wstring wide;
         for (unsigned char c : ansi) wide += static_cast<wchar_t>(c);  // Latin-1 = code page 1252 here
         SetRegistryValue(HKCU, scratch.path(), L"wide", kKindText, *MakeText(wide).get());
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch.path().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-        RegSetValueExA(key, "ansi", 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
+        const ferrolin::unique_hkey key = ferrolin::open_key(HKEY_CURRENT_USER, scratch.path().c_str(), KEY_SET_VALUE);
+        ASSERT_TRUE(key);
+        RegSetValueExA(key.get(), "ansi", 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
                        static_cast<DWORD>(ansi.size()));
-        RegCloseKey(key);
         const auto byAnsi = ReadRaw(HKEY_CURRENT_USER, scratch.path(), L"ansi");
         const auto byLayer = ReadRaw(HKEY_CURRENT_USER, scratch.path(), L"wide");
         EXPECT_EQ(byLayer.type, byAnsi.type) << ansi.size() << " characters";

@@ -102,9 +102,9 @@ const std::wstring kManagerKey = std::wstring(excel_standin::kOfficeKey) + L"16.
 class ExcelIntegration : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        registered_ = standin_test::RunProgram(kStandIn, L"/RegServer", &registration_) == 0;
+        registered_ = standin_test::ExitCodeOf(kStandIn, L"/RegServer", 30000, &registration_) == 0;
     }
-    static void TearDownTestSuite() { standin_test::RunProgram(kStandIn, L"/UnregServer"); }
+    static void TearDownTestSuite() { standin_test::ExitCodeOf(kStandIn, L"/UnregServer"); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment_.result()));
@@ -122,10 +122,8 @@ protected:
                 if (w.class_name == excel_standin::kMainWindowClass) uidriver::Close(w.hwnd);
             if (!WaitForProcessEnd(pid, kWaitMs)) {
                 ADD_FAILURE() << "stand-in " << pid << " does not end";
-                if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
-                    TerminateProcess(p, 1);
-                    CloseHandle(p);
-                }
+                if (const ferrolin::unique_handle p{OpenProcess(PROCESS_TERMINATE, FALSE, pid)})
+                    TerminateProcess(p.get(), 1);
             }
         }
         uidriver::EndScenario();
@@ -399,7 +397,7 @@ TEST_F(ExcelIntegration, DefaultFolderPassesFailuresOn) {
 
 TEST_F(ExcelIntegration, SendMail) {
     struct Unregister {
-        ~Unregister() { standin_test::RunProgram(kUrlRecorder, L"/Unregister"); }
+        ~Unregister() { standin_test::ExitCodeOf(kUrlRecorder, L"/Unregister"); }
     } unregister;
     struct Case {
         const char* name;
@@ -413,7 +411,7 @@ TEST_F(ExcelIntegration, SendMail) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteFileW(log_.c_str());
-        ASSERT_EQ(standin_test::RunProgram(kUrlRecorder, c.sent ? L"/Register " + Quoted(c.urls) : L"/Remove"), 0);
+        ASSERT_EQ(standin_test::ExitCodeOf(kUrlRecorder, c.sent ? L"/Register " + Quoted(c.urls) : L"/Remove"), 0);
         uidriver::Process host = uidriver::Start(kHost, std::wstring(L"send-mail ") + kSupportMail);
         if (!c.sent) {
             HWND box = uidriver::WaitForMessageBox(kMessageTitle, host.id(), kWaitMs);
@@ -456,9 +454,9 @@ TEST_F(ExcelIntegration, SendMail) {
 }
 
 TEST_F(ExcelIntegration, WithoutExcel) {
-    ASSERT_EQ(standin_test::RunProgram(kStandIn, L"/UnregServer"), 0);
+    ASSERT_EQ(standin_test::ExitCodeOf(kStandIn, L"/UnregServer"), 0);
     struct Reregister {
-        ~Reregister() { standin_test::RunProgram(kStandIn, L"/RegServer"); }
+        ~Reregister() { standin_test::ExitCodeOf(kStandIn, L"/RegServer"); }
     } reregister;
     RecordFolder(folder_.path());
     PlaceWorkbook();

@@ -18,6 +18,7 @@
 
 #include "controls.h"
 #include "excel_standin.h"
+#include "handles.h"
 #include "install_e2e.h"
 #include "names.h"
 #include "test_support.h"
@@ -33,11 +34,7 @@ namespace {
 std::wstring shots;
 
 void WriteText(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    testing_support::WriteFileBytes(path, text);
 }
 
 // Lets the window paint, then asks for a screenshot and waits until it was taken.
@@ -74,7 +71,7 @@ std::string ScriptClient() {
               "f.WriteLine \"App_Exist         = \" & o.App_Exist\r\n"
               "f.Close\r\n"
               "WScript.Quit Err.Number\r\n");
-    const int code = RunToEnd(Join(SystemFolder(), L"cscript.exe"), L"//nologo \"" + script + L"\"");
+    const int code = ExitCodeOf(Join(SystemFolder(), L"cscript.exe"), L"//nologo \"" + script + L"\"");
     std::string text = ReadFileBytes(answer);
     if (code != 0) text += "(the script client ended with " + std::to_string(code) + ")\n";
     return text;
@@ -126,9 +123,7 @@ std::string Report() {
     WaitUntil([] { return FixtureRegistrations().size() >= 4; }, 10000);
     for (const auto& [path, count] : FixtureRegistrations())
         out << "  " << Utf8(path) << "  registered " << count << " time(s)\n";
-    HKEY key = nullptr;
-    const bool library = RegOpenKeyExW(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
+    const bool library = testing_support::KeyExists(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId);
     out << "  " << Utf8(ferrolin::kLibraryProgId) << (library ? "  registered" : "  NOT registered") << "\n";
     // An in-process library serves only an Excel of its own bitness.
     WaitUntil([] { return !LibraryServer(KEY_WOW64_32KEY).empty(); }, 10000);
@@ -190,7 +185,8 @@ void Walk() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const ferrolin::unique_hlocal<wchar_t*> args(CommandLineToArgvW(GetCommandLineW(), &argc));
+    wchar_t* const* argv = args.get();
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     int status = 0;
     if (mode == L"/walk" && argc == 4) {
@@ -214,6 +210,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     } else {
         status = 2;
     }
-    LocalFree(argv);
     return status;
 }

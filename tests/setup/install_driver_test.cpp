@@ -3,7 +3,9 @@
 // where setup's libraries may come from.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 
 #include <windows.h>
 
@@ -118,16 +120,13 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     } removed{planted};
 
     // The control: without the first step the loader searches the program's folder.
-    HMODULE before = LoadLibraryW(L"ferrolin_planted.dll");
-    ASSERT_NE(before, nullptr) << "the loader does not search the program's folder here: the check would prove nothing";
-    FreeLibrary(before);
+    using Loaded = std::unique_ptr<std::remove_pointer_t<HMODULE>, BOOL(WINAPI*)(HMODULE)>;
+    const auto load = [](const wchar_t* name) { return Loaded(LoadLibraryW(name), FreeLibrary); };
+    ASSERT_TRUE(load(L"ferrolin_planted.dll"))
+        << "the loader does not search the program's folder here: the check would prove nothing";
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
 
     ferrolin::LoadLibrariesFromSystemFolderOnly();
-    HMODULE after = LoadLibraryW(L"ferrolin_planted.dll");
-    EXPECT_EQ(after, nullptr) << "a DLL beside the program was loaded";
-    if (after) FreeLibrary(after);
-    HMODULE system = LoadLibraryW(L"version.dll");
-    EXPECT_NE(system, nullptr) << "a system library no longer loads";
-    if (system) FreeLibrary(system);
+    EXPECT_FALSE(load(L"ferrolin_planted.dll")) << "a DLL beside the program was loaded";
+    EXPECT_TRUE(load(L"version.dll")) << "a system library no longer loads";
 }

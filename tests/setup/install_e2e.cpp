@@ -48,12 +48,6 @@ std::wstring DistFolder() {
     return testing_support::WindowsPath(other && *other ? other : FERROLIN_DIST_DIR);
 }
 
-std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    return std::wstring(folder, length);
-}
-
 std::wstring SystemWow64Folder() {
     wchar_t folder[MAX_PATH];
     const UINT length = GetSystemWow64DirectoryW(folder, MAX_PATH);
@@ -72,10 +66,6 @@ void CopyOrFail(const std::wstring& from, const std::wstring& to) {
     if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
         throw uidriver::Error("cannot copy " + std::string(from.begin(), from.end()) + " -> " +
                               std::string(to.begin(), to.end()));
-}
-
-int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
-    return testing_support::RunProgram(program, arguments, timeout_ms).exitCode;
 }
 
 const std::vector<DeployedFile>& DeployedFiles() {
@@ -324,7 +314,7 @@ int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const
     for (size_t at = 0; (at = text.find(quitZero, at)) != std::string::npos; at += quitZero.size())
         text.replace(at, quitZero.size() - 1, "WScript.Quit " + std::to_string(kScriptSucceeded));
     if (!testing_support::WriteFileBytes(file, text)) return -1;
-    const int code = RunToEnd(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
+    const int code = ExitCodeOf(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
     RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
     if (code == kScriptSucceeded) return 0;
     return code == 0 ? kScriptDidNotRun : code;

@@ -21,7 +21,7 @@ inline constexpr DWORD kExitMs = 20000;
 
 // Folders and programs.
 std::wstring DistFolder();          // build/<arch>/dist (or $FERROLIN_DIST) as a Windows path
-std::wstring SystemFolder();        // the Windows system folder
+using testing_support::SystemFolder;
 std::wstring SystemWow64Folder();   // the 32-bit system folder of 64-bit Windows (SysWOW64)
 std::wstring StandInProgram();      // excel_standin.exe
 std::wstring UrlRecorderProgram();  // url_recorder.exe
@@ -37,8 +37,7 @@ bool FolderExists(const std::wstring& path);
 void CopyOrFail(const std::wstring& from, const std::wstring& to);
 using testing_support::FreshFolder;
 
-// Runs a program to its end; its exit code, or -1 when it did not start or end in time.
-int RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
+using testing_support::ExitCodeOf;  // a program run to its end
 
 // The files that the start-up deployment places in the system folders, by installed name,
 // with the file beside setup each comes from (unique: it names the row).

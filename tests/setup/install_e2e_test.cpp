@@ -458,7 +458,7 @@ TEST_F(Install, OrdinaryRoad) {
 
     // Removed by UFR11 from the system folder: both files gone, and Excel's list, written by
     // the Excel that took the add-in out when it ended, no longer holds it.
-    EXPECT_EQ(RunToEnd(Join(SystemFolder(), L"UFR11.exe"), L"", 90000), 0);
+    EXPECT_EQ(ExitCodeOf(Join(SystemFolder(), L"UFR11.exe"), L"", 90000), 0);
     EXPECT_FALSE(FileExists(Workbook(library_))) << "UFR11 left the workbook";
     EXPECT_FALSE(FileExists(HelpFile(library_))) << "UFR11 left the help file";
     EXPECT_FALSE(Listed(Workbook(folder))) << "the add-in stays in Excel's list" << Log();
@@ -664,7 +664,7 @@ TEST_F(Install, ExcelNotAvailable) {
                   "Microsoft Excel is not responding.");
         EndsBeforeCopying(setup, message);
     }
-    ASSERT_EQ(RunToEnd(StandInProgram(), L"/UnregServer"), 0);
+    ASSERT_EQ(ExitCodeOf(StandInProgram(), L"/UnregServer"), 0);
     SetupRun setup = StartSetup(DistFolder());
     const uidriver::MessageBoxInfo message = WaitMessage(setup, ferrolin::kMessageTitle);
     EXPECT_EQ(N(message.text.substr(0, wcslen(ferrolin::kMsgExcelNotAvailable))), N(ferrolin::kMsgExcelNotAvailable))
@@ -1174,7 +1174,7 @@ TEST_F(Install, AgreementAndCancel) {
 TEST_F(Install, Links) {
     PlaceAllComponents();
     const std::wstring urls = Join(scratch_, L"urls.log");
-    ASSERT_EQ(RunToEnd(UrlRecorderProgram(), L"/Register \"" + urls + L"\""), 0);
+    ASSERT_EQ(ExitCodeOf(UrlRecorderProgram(), L"/Register \"" + urls + L"\""), 0);
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(DistFolder(), &terms);
 
@@ -1204,13 +1204,13 @@ TEST_F(Install, Links) {
             << "picture " << c.picture << " showed a message";
     }
 
-    ASSERT_EQ(RunToEnd(UrlRecorderProgram(), L"/Remove"), 0);
+    ASSERT_EQ(ExitCodeOf(UrlRecorderProgram(), L"/Remove"), 0);
     ClickPicture(ControlOf(terms, ctl::pLink2));
     const uidriver::MessageBoxInfo failed = WaitMessage(setup, ferrolin::kMessageTitle);
     EXPECT_EQ(N(failed.text), N(ferrolin::kMsgCantSendMail));
     EXPECT_EQ(failed.icon, uidriver::IconKind::Warning);
     uidriver::PressButton(failed.hwnd, IDOK);
-    RunToEnd(UrlRecorderProgram(), L"/Unregister");
+    ExitCodeOf(UrlRecorderProgram(), L"/Unregister");
     CancelAtTerms(setup, terms);
 }
 
@@ -1409,7 +1409,7 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
     testing_support::WriteRaw(HKEY_CURRENT_USER, L"Software\\Vandrel\\Groupdate", L"Dir", REG_SZ,
                               Sz(library_));
 
-    EXPECT_EQ(RunToEnd(Join(DistFolder(), L"UFR10.exe"), L"", 90000), 0);
+    EXPECT_EQ(ExitCodeOf(Join(DistFolder(), L"UFR10.exe"), L"", 90000), 0);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
     for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm", L"Ferrolin 1.1.xla", L"Ferrolin 1.1.chm"})
         EXPECT_EQ(FileExists(Join(library_, file)), file[11] == L'1') << N(file);
@@ -1422,7 +1422,7 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
 // Excel loads, so it says which setup to run and ends before anything is copied.
 TEST_F(Install, ThirtyTwoBitSetupRefusesSixtyFourBitExcel) {
     const std::wstring excel64 = testing_support::WindowsPath(FERROLIN_STANDIN_64);
-    ASSERT_EQ(RunToEnd(excel64, L"/RegServer"), 0);
+    ASSERT_EQ(ExitCodeOf(excel64, L"/RegServer"), 0);
     SetupRun setup = StartSetup(DistFolder());
     const uidriver::MessageBoxInfo refusal = WaitMessage(setup, L"Orvicta");
     EXPECT_EQ(N(refusal.text),
@@ -1436,7 +1436,7 @@ TEST_F(Install, ThirtyTwoBitSetupRefusesSixtyFourBitExcel) {
     std::string which;
     EXPECT_TRUE(NoComponentDeployed(&which)) << which << " copied";
     EXPECT_TRUE(LogLines(log_).empty()) << "Excel was started:" << Log();
-    EXPECT_EQ(RunToEnd(excel64, L"/UnregServer"), 0);
+    EXPECT_EQ(ExitCodeOf(excel64, L"/UnregServer"), 0);
     EXPECT_TRUE(RegisterStandIn());
 }
 #endif

@@ -111,11 +111,10 @@ int Run(const std::wstring& command, const std::wstring& argument) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    const ferrolin::unique_hlocal<LPWSTR> args(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!args || count < 3) return 2;
-    const std::wstring command = args[1];
-    const std::wstring argument = args[2];
-    LocalFree(args);
+    const std::wstring command = args.get()[1];
+    const std::wstring argument = args.get()[2];
     com_apartment apartment;
     return Run(command, argument);
 }

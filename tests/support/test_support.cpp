@@ -27,9 +27,9 @@ ScratchKey::ScratchKey(const std::wstring& name)
     : path_(std::wstring(kTestRoot) + L"\\" + name + L"." + std::to_wstring(GetCurrentProcessId())) {
     RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
+    const LONG made =
+        RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const ferrolin::unique_hkey created(made == ERROR_SUCCESS ? key : nullptr);
 }
 
 ScratchKey::~ScratchKey() {
@@ -233,8 +233,8 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
         wchar_t* text = nullptr;
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        const ferrolin::unique_hlocal<wchar_t> owned(text);
         std::wstring description = text ? text : L"";
-        if (text) LocalFree(text);
         while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r'))
             description.pop_back();
         run.what = name + ": could not be started, error " + std::to_string(error) + " (" + Narrow(description) + ")";
@@ -253,6 +253,18 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
     run.exitCode = static_cast<int>(code);
     run.what = name + ": ended with code " + std::to_string(run.exitCode);
     return run;
+}
+
+int ExitCodeOf(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms, std::string* what) {
+    const ProgramRun run = RunProgram(program, arguments, timeout_ms);
+    if (what) *what = run.what;
+    return run.exitCode;
+}
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length);
 }
 
 bool StaysTrue(const std::function<bool()>& predicate, DWORD ms) {

@@ -108,6 +108,11 @@ struct ProgramRun {
     std::string what;
 };
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000);
+// The same run's exit code (-1 when it did not start or end in time); what tells how it went.
+int ExitCodeOf(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 30000,
+               std::string* what = nullptr);
+// The Windows system folder (for a 32-bit program on 64-bit Windows, the one it sees).
+std::wstring SystemFolder();
 
 // Asks the predicate every 50 ms until it holds, for timeout_ms at most (the last time once
 // they have passed); whether it held. Pumps no messages.
