@@ -67,6 +67,23 @@ inline constexpr wchar_t kMsgCloseExcelToRemove[] =
     L"while it runs and writes its list of add-ins back when it closes, so an Excel left open would "
     L"put %s back on the list.\r"
     L"Close every Excel window, then click Retry. Cancel ends the removal without changing anything.";
+// The uninstaller's own Excel stopped answering or did not end, and was ended: its list of
+// add-ins may still hold the add-in. %s three times: the version's title.
+inline constexpr wchar_t kMsgExcelNotEndedToRemove[] =
+    L"Microsoft Excel did not answer or did not close when asked, so %s may still be in its list of "
+    L"add-ins.\r"
+    L"If Excel asks for %s when it starts, open its Add-ins dialog (File > Options > Add-ins > Go...), "
+    L"untick %s and let Excel delete it from the list.";
+// The uninstaller runs as another account than the desktop's signed-in user (elevated with
+// an administrator's password); %s: the program, its account, the signed-in user, the
+// version's title, its account, the signed-in user, the signed-in user, the program, its
+// account.
+inline constexpr wchar_t kMsgOtherAccountToRemove[] =
+    L"%s runs as %s, but %s is signed in to Windows: %s would be removed for %s only, and %s "
+    L"would keep it.\r"
+    L"To remove it for %s, give that account administrator rights or sign in as an administrator, "
+    L"then run %s again.\r"
+    L"Click Yes to remove it for %s anyway, or No to end without changing anything.";
 // A file of the add-in still there after the deletions; %s: its full path, the uninstaller.
 inline constexpr wchar_t kMsgFileNotRemoved[] =
     L"%s\rcould not be removed. Microsoft Excel or another program may hold it open: close that "
@@ -122,6 +139,31 @@ inline constexpr wchar_t kMsgCloseExcel[] =
 inline constexpr wchar_t kMsgCloseExcelNothingChanged[] = L"Cancel ends the setup without changing anything.";
 inline constexpr wchar_t kMsgCloseExcelListKept[] =
     L"Cancel ends the setup and leaves Excel's list of add-ins as it is.";
+
+// Excel's own keys under HKEY_CURRENT_USER: its installed add-ins are the values OPEN, OPEN1,
+// ... of kOfficeKey \ its version ("16.0") + kExcelOptionsSubkey, and the add-ins its
+// Add-ins dialog lists unticked are values named by their full paths under
+// kExcelAddinManagerSubkey; Excel writes both when it ends.
+inline constexpr wchar_t kOfficeKey[] = L"Software\\Microsoft\\Office";
+inline constexpr wchar_t kExcelOptionsSubkey[] = L"\\Excel\\Options";
+inline constexpr wchar_t kExcelAddinManagerSubkey[] = L"\\Excel\\Add-in Manager";
+inline constexpr wchar_t kExcelOpenValue[] = L"OPEN";
+// Setup: Excel's list of add-ins not seen to hold the add-in once setup's Excel ended
+inline constexpr wchar_t kMsgAddinNotListed[] =
+    L"Ferrolin 1.1 was copied to this computer, but Microsoft Excel did not confirm that it is in its "
+    L"list of add-ins (Excel stopped answering, did not close when asked, or did not keep the add-in).\r"
+    L"To finish the installation, open Microsoft Excel, open its Add-ins dialog (File > Options > "
+    L"Add-ins > Go...) and tick Ferrolin 1.1.";
+
+// Setup runs as another account than the desktop's signed-in user (elevated with an
+// administrator's password); %s: its account, the signed-in user, its account, the
+// signed-in user, the signed-in user, its account.
+inline constexpr wchar_t kMsgOtherAccount[] =
+    L"Setup runs as %s, but %s is signed in to Windows: Ferrolin 1.1 would be installed for %s "
+    L"only, and %s would not find it in Excel.\r"
+    L"To install Ferrolin 1.1 for %s, give that account administrator rights or sign in as an "
+    L"administrator, then run setup again.\r"
+    L"Click Yes to install Ferrolin 1.1 for %s anyway, or No to end the setup.";
 
 // Setup: a call into Excel that got no answer in time (the failure's description)
 inline constexpr wchar_t kMsgExcelNotResponding[] = L"Microsoft Excel is not responding.";

@@ -78,9 +78,9 @@ VbError ErrorFromHresult(HRESULT hr, unique_excepinfo* exception) {
     return {static_cast<long>(hr), text.empty() ? kAutomationError : text};
 }
 
-Object CreateObject(const CLSID& clsid) {
+Object CreateObject(const CLSID& clsid, DWORD* process) {
     Object object;
-    const HRESULT hr = excel_calls::Create(clsid, object.put());
+    const HRESULT hr = excel_calls::Create(clsid, object.put(), process);
     if (FAILED(hr)) {
         // A server that ended before it offered its class (Wine says E_NOINTERFACE) did
         // not start.

@@ -44,10 +44,10 @@ private:
 using Args = std::initializer_list<Arg>;
 
 // CreateObject by class or program identifier, as IDispatch of a local or in-process server
-// (excel_calls::Create).
+// (excel_calls::Create); the process of the Excel started for it into *process.
 // Failure: 429 "ActiveX component can't create object" when the class is unknown or its
 // server does not start, otherwise the HRESULT with its system description.
-Object CreateObject(const CLSID& clsid);
+Object CreateObject(const CLSID& clsid, DWORD* process = nullptr);
 Object CreateObject(const wchar_t* progId);
 
 // The dispatch identifier of a member name (438 when the object has no such member).

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cwctype>
-
+#include "excel_calls.h"
 #include "handles.h"
 #include "names.h"
 #include "program.h"
@@ -74,22 +73,9 @@ Bitness ProgramBitness(const std::wstring& path) {
 }
 
 std::wstring ServerProgram(const std::wstring& commandLine) {
-    size_t start = commandLine.find_first_not_of(L" \t");
-    if (start == std::wstring::npos) return L"";
-    if (commandLine[start] == L'"') {
-        const size_t end = commandLine.find(L'"', start + 1);
-        return commandLine.substr(start + 1, end == std::wstring::npos ? std::wstring::npos : end - start - 1);
-    }
-    // Unquoted: a path may hold blanks, so it runs to the ".exe" that a blank or the end follows.
-    for (size_t at = start; (at = commandLine.find(L'.', at)) != std::wstring::npos; ++at) {
-        const size_t end = at + 4;
-        if (end <= commandLine.size() && towlower(commandLine[at + 1]) == L'e' &&
-            towlower(commandLine[at + 2]) == L'x' && towlower(commandLine[at + 3]) == L'e' &&
-            (end == commandLine.size() || commandLine[end] == L' ' || commandLine[end] == L'\t'))
-            return commandLine.substr(start, end - start);
-    }
-    const size_t blank = commandLine.find_first_of(L" \t", start);
-    return commandLine.substr(start, blank == std::wstring::npos ? std::wstring::npos : blank - start);
+    size_t start = 0, length = 0;
+    excel_calls::ServerProgramSpan(commandLine.c_str(), &start, &length);
+    return commandLine.substr(start, length);
 }
 
 std::wstring ExcelServerPath() {

@@ -1,5 +1,7 @@
 #include "excel.h"
 
+#include <cwchar>
+
 #include "automation.h"
 #include "bitness.h"
 #include "deploy.h"
@@ -7,6 +9,7 @@
 #include "file_system.h"
 #include "frmEnd.h"
 #include "frmWizard4.h"
+#include "handles.h"
 #include "install.h"
 #include "install_record.h"
 #include "names.h"
@@ -34,13 +37,16 @@ using automation::kDispIdInstalled;
 class ExcelOnFirstUse {
 public:
     const Object& operator()() {
-        if (!application_) application_ = automation::CreateObject(kClsidExcelApplication);
+        if (!application_) application_ = automation::CreateObject(kClsidExcelApplication, &process_);
         return application_;
     }
     void Release() noexcept { application_.reset(); }
+    // The process of the instance last started (0 when none was seen to start).
+    DWORD process() const noexcept { return process_; }
 
 private:
     Object application_;
+    DWORD process_ = 0;
 };
 
 // AddIns(title).Installed = installed
@@ -58,13 +64,53 @@ void CloseExcel(ExcelOnFirstUse& excel, FailuresRecorded& failures) {
     excel.Release();
 }
 
-// How long setup's Excel may take to end after Quit, before the user's is started anyway.
+// How long setup's Excel may take to end after Quit, before setup ends it.
 constexpr DWORD kExcelEndMs = 60000;
 // How long the user's Excel may take to show its window before the final message.
 constexpr ULONGLONG kExcelShownMs = 30000;
 
 std::wstring WorkbookName(const std::wstring& title) {
     return title + kWorkbookExt;
+}
+
+// The add-in's file as an OPEN value of Excel's names it: the path in quotes after switches
+// such as /R, or for an add-in in Excel's library folder a path relative to that folder.
+bool NamesWorkbook(std::wstring text, const std::wstring& workbook, const std::wstring& fileName) {
+    if (const size_t quote = text.find(L'"'); quote != std::wstring::npos) {
+        const size_t end = text.find(L'"', quote + 1);
+        text = text.substr(quote + 1, end == std::wstring::npos ? std::wstring::npos : end - quote - 1);
+    }
+    text = TrimBlanks(text);
+    if (lstrcmpiW(text.c_str(), workbook.c_str()) == 0) return true;
+    const bool relative = text.find(L':') == std::wstring::npos && text.compare(0, 1, L"\\") != 0;
+    const size_t name = text.find_last_of(L'\\');
+    return relative && lstrcmpiW(text.c_str() + (name == std::wstring::npos ? 0 : name + 1), fileName.c_str()) == 0;
+}
+
+// Excel of that version keeps the workbook in its list of installed add-ins, as it wrote
+// the list when it ended.
+bool AddinListed(const std::wstring& version, const std::wstring& workbook, const std::wstring& fileName) {
+    if (version.empty()) return false;
+    const std::wstring key = std::wstring(kOfficeKey) + L"\\" + version + kExcelOptionsSubkey;
+    const unique_hkey options = open_key(HKEY_CURRENT_USER, key.c_str(), KEY_QUERY_VALUE);
+    if (!options) return false;
+    const size_t openLength = wcslen(kExcelOpenValue);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[64];
+        DWORD nameLength = 64, type = 0, size = 0;
+        const LONG listed = RegEnumValueW(options.get(), index, name, &nameLength, nullptr, &type, nullptr, &size);
+        if (listed == ERROR_NO_MORE_ITEMS) return false;
+        if (listed != ERROR_SUCCESS || type != REG_SZ || _wcsnicmp(name, kExcelOpenValue, openLength) != 0 ||
+            wcsspn(name + openLength, L"0123456789") != nameLength - openLength)
+            continue;
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(options.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        data.resize(wcsnlen(data.c_str(), data.size()));
+        if (NamesWorkbook(data, workbook, fileName)) return true;
+    }
 }
 
 }  // namespace
@@ -100,13 +146,14 @@ void prcAddToExcel(const std::wstring& title) {
     // is registered.
     prcWaitForRegistrars();
     const std::wstring folder = record::ReadDir();
+    const std::wstring workbook = fso::AddinFile(folder, title, kWorkbookExt);
     ExcelOnFirstUse excel;
     Call(GetObj(excel(), L"Workbooks"), L"Add");
-    frmEnd.Hide();
-    frmEnd.SetWindowState(FormWindowState::Minimized);
     // This Excel runs with setup's administrator rights: it stays hidden, takes the add-in
     // and quits. The Excel the user keeps is started afterwards with the user's own rights.
-    Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {fso::AddinFile(folder, title, kWorkbookExt)});
+    // The finishing window stays on screen meanwhile (it was hidden only while setup's
+    // Excel came up visible over it), and owns every message of this step.
+    Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {workbook});
     SetInstalled(excel(), title, true);
 
     FailuresRecorded failures;
@@ -118,19 +165,27 @@ void prcAddToExcel(const std::wstring& title) {
         failures.Run([&] { SetInstalled(excel(), title, true); });
         failures.Run([&] { SetInstalled(excel(), title, true); });
     }
-    // Excel writes its list of add-ins when it ends; the user's Excel reads it when it starts.
-    unique_handle process;
-    failures.Run([&] {
-        const HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(VariantToLong(*Get(excel(), L"Hwnd").get())));
-        DWORD id = 0;
-        if (GetWindowThreadProcessId(window, &id)) process.reset(OpenProcess(SYNCHRONIZE, FALSE, id));
-    });
+    // Excel writes its list of add-ins when it ends, under its version's key; the user's
+    // Excel reads it when it starts. An Excel that stopped answering, or did not end after
+    // Quit, is ended by setup and wrote nothing: then the user's Excel is not opened (it
+    // would write the old list back), and the user is told how to finish.
+    std::wstring version;
+    failures.Run([&] { version = VariantToText(*Get(excel(), L"Version").get()); });
+    // The user gets the Excel that took the add-in: its program, not whatever another
+    // Office left registered.
+    const DWORD process = excel.process();
+    wchar_t program[MAX_PATH] = L"";
+    const bool known = excel_calls::ProgramOf(process, program, MAX_PATH);
     CloseExcel(excel, failures);
     failures.Stop();
-    if (process) WaitPainted({process.get()}, kExcelEndMs);
+    if (!excel_calls::AwaitEnd(process, kExcelEndMs) || !AddinListed(version, workbook, WorkbookName(title))) {
+        MsgBox(kMsgAddinNotListed, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
+        EndProgram(SetupEnd::AddinNotListed);
+    }
+    // An Excel the user opened meanwhile read the old list, and would write it back.
+    prcWaitForExcelClosed(false);
     // The final message comes up in front of the user's Excel once it shows.
-    const std::wstring program = ExcelServerPath();
-    if (!program.empty() && StartAsDesktopUser(program, SW_SHOWMAXIMIZED)) {
+    if (known && fso::FileExists(program) && StartAsDesktopUser(program, SW_SHOWMAXIMIZED)) {
         const ULONGLONG shown = GetTickCount64() + kExcelShownMs;
         while (!excel_calls::UsersExcelOpen() && GetTickCount64() < shown) WaitPainted({}, 100);
     }

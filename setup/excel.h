@@ -19,9 +19,11 @@ inline constexpr wchar_t kExcelProgId[] = L"Excel.application";
 void prcRemoveFromExcel(Form& nextPage);
 
 // Adds the installed add-in workbook (the install record's folder, the title, ".xla") to
-// Excel's add-in list, installs it, leaves Excel open, visible and maximised, shows the
-// final message and ends the program. A failure up to the installation is not handled
-// here: it stops the program with its message.
+// Excel's add-in list and installs it, on a hidden Excel of setup's that then quits; checks
+// that Excel's list holds it (else says how to finish and ends with its own code); has the
+// desktop's shell open that Excel's program for the user, maximised; shows the final
+// message and ends the program. A failure up to the installation is not handled here: it
+// stops the program with its message.
 [[noreturn]] void prcAddToExcel(const std::wstring& title);
 
 // Excel's add-in library folder (trimmed) when it exists, otherwise "C:\Ferrolin".

@@ -46,6 +46,8 @@ void FrmWizard1::Click(int id) {
         frmWizard4.Show(true);
         break;
     case ctl::Next:
+        // A user's Excel opened while this page was up may hold an earlier workbook.
+        prcWaitForExcelClosed(false);
         strInstallPath = ToUpper(TrimBlanks(Text(ctl::txtPathdefault)));
         blnExitInstall = false;
         if (!blnPathChosen) prcCreateDefaultFolder();

@@ -29,6 +29,9 @@ void FrmWizard2::Click(int id) {
     SetVisible(ctl::lblDelete, false);
     SetVisible(ctl::lblAdd, true);
     Unload();
+    // Loaded minimised by the terms page's Next: shown as it was designed, and kept on
+    // screen until the final message, which it owns.
+    frmEnd.SetWindowState(FormWindowState::Normal);
     frmEnd.Show(false);
     prcAddToExcel(kProductTitle);
 }

@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cwchar>
+
 #include "automation.h"
 #include "bitness.h"
 #include "controls.h"
+#include "desktop_user.h"
 #include "deploy.h"
 #include "excel.h"
 #include "file_system.h"
@@ -35,6 +38,7 @@ void Main() {
     frmPreparing.Refresh();
     // Before Excel is started: the refusal needs no Excel instance.
     prcCheckExcelBitness();
+    prcCheckAccount();
     prcWaitForExcelClosed(true);
     prcCheckExcelVersion();
     blnReinstall = false;
@@ -55,6 +59,22 @@ void prcWaitForExcelClosed(bool beforeAnyChange) {
         if (MsgBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)
             EndProgram(SetupEnd::ExcelOpenCancelled);
     }
+}
+
+void prcCheckAccount() {
+    wchar_t own[kAccountChars], shell[kAccountChars];
+    if (!ShellRunsAsAnotherAccount(own, shell)) return;
+    std::wstring text;
+    const wchar_t* names[] = {own, shell, own, shell, shell, own};
+    const wchar_t* rest = kMsgOtherAccount;
+    for (const wchar_t* name : names) {
+        const wchar_t* at = wcsstr(rest, L"%s");
+        text.append(rest, at).append(name);
+        rest = at + 2;
+    }
+    text += rest;
+    if (MsgBox(text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, kMessageTitle) != IDYES)
+        EndProgram(SetupEnd::OtherAccount);
 }
 
 void prcCheckExcelVersion() {
@@ -117,6 +137,8 @@ void prcWriteInstallRecord() {
 }
 
 void prcReinstall() {
+    // A user's Excel opened while the terms page was up holds the installed workbook.
+    prcWaitForExcelClosed(false);
     strInstallPath = record::ReadDir();
     prcDeleteAddin(kProductTitle);
     prcCopyAddin(strInstallPath);

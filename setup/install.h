@@ -8,17 +8,21 @@
 
 namespace ferrolin {
 
-// The entry procedure: common controls, the Excel bitness check, the user's Excel closed,
-// the version check,
-// blnReinstall := False, driver.
+// The entry procedure: common controls, the Excel bitness check, the account check, the
+// user's Excel closed, the version check, blnReinstall := False, driver.
 void Main();
 // Registers the extended common-control classes; True when no error occurred.
 bool prcInitControls();
 // While the user's Excel is open, asks for it to be closed (Retry looks again); Cancel
-// ends the program. Asked before every step that starts Excel after the user had time to
-// open one: at the start, before anything is changed, and before the add-in is taken out
-// of Excel or added to it, when the message says that Excel's list stays as it is.
+// ends the program. Asked before every step that starts Excel or touches the add-in's
+// workbook after the user had time to open one: at the start, before anything is changed,
+// before the workbook is deleted and copied, before the add-in is taken out of Excel or
+// added to it, and before the user's Excel is opened at the end, when the message says
+// that Excel's list stays as it is.
 void prcWaitForExcelClosed(bool beforeAnyChange);
+// Where setup runs as another account than the desktop's signed-in user, says for whom
+// Ferrolin would be installed and lets the user go on (Yes) or end (No).
+void prcCheckAccount();
 // Refuses Excel versions below 9 (and an Excel that cannot be started) and ends the program.
 void prcCheckExcelVersion();
 // Start-up deployment, detection, default destination, then the terms page shown modally.

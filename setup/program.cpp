@@ -59,13 +59,29 @@ void EndIfAnotherSetupRuns() {
 }
 
 void EndProgram(SetupEnd how) {
+    // No Excel of setup's outlives it: one that stopped answering, or never ended, would
+    // stay hidden with its files open.
+    excel_calls::EndStarted();
     ExitProcess(static_cast<UINT>(how));
 }
 
+namespace {
+
+BOOL CALLBACK FindShownForm(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window) || !IsFormWindow(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+}  // namespace
+
 int MsgBox(const std::wstring& text, UINT buttonsAndIcon, const wchar_t* title) {
     // Owned by a window of setup's, so it opens in front of it and a second setup finds it:
-    // the active one, else the preparing window, which stays under it until the first page.
+    // the active one; else, once another program has the foreground (the user's Excel at
+    // the end), the uppermost page on screen; else the preparing window, which stays under
+    // it until the first page.
     HWND owner = GetActiveWindow();
+    if (!owner) EnumThreadWindows(GetCurrentThreadId(), FindShownForm, reinterpret_cast<LPARAM>(&owner));
     if (!owner && frmPreparing.IsLoaded()) owner = frmPreparing.hwnd();
     return MessageBoxW(owner, text.c_str(), title, buttonsAndIcon | MB_SETFOREGROUND);
 }

@@ -38,6 +38,8 @@ enum class SetupEnd : UINT {
     AlreadyRunning = 11,      // another setup runs in this logon
     Unfinished = 12,          // the wizard's loop ended without an ending of its own
     RegistrationFailed = 13,  // installed, but a component's registration failed
+    AddinNotListed = 14,      // installed, but Excel's list of add-ins was not seen to hold it
+    OtherAccount = 15,        // No to installing for another account than the signed-in user's
 };
 
 // A second setup in the same Windows logon brings the first one's window to the front and

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "desktop_user.h"
+#include "excel_calls.h"
 #include "handles.h"
 #include "names.h"
 #include "prcExcel.h"
@@ -97,25 +99,47 @@ void prcUninstallFiles(const Folder& folder, short& intAttempts) {
 
 void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
     if (!prcExcel::prcWaitForExcelClosed(owner)) End(UninstallEnd::ExcelOpenCancelled);
-    prcExcel::prcRemoveFromExcel(kFileStem);
-    prcUninstallFiles(folder, intAttempts);
-    // The deletions fail quietly; a file still there is named, by the path the record gives.
     UninstallEnd end = UninstallEnd::Removed;
+    // The files go all the same: the user asked for the removal, and Excel offers to take
+    // an add-in whose file is gone off its list.
+    if (!prcExcel::prcRemoveFromExcel(kFileStem)) end = UninstallEnd::ExcelNotEnded;
+    wchar_t workbook[kPathChars];
+    if (FilePath(folder, kWorkbookExt, workbook)) prcExcel::prcForgetAddin(workbook);
+    prcUninstallFiles(folder, intAttempts);
+    if (end == UninstallEnd::ExcelNotEnded) {
+        wchar_t text[1024];
+        wsprintfW(text, kMsgExcelNotEndedToRemove, kFileStem, kFileStem, kFileStem);
+        Message(owner, text, MB_OK | MB_ICONEXCLAMATION);
+    }
+    // The deletions fail quietly; a file still there is named, by the path the record gives.
     for (const wchar_t* extension : {kWorkbookExt, kHelpExt}) {
         wchar_t path[kPathChars];
         if (!FilePath(folder, extension, path) || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) continue;
         wchar_t text[1024];
         wsprintfW(text, kMsgFileNotRemoved, path, kProgramName);
-        MessageBoxW(owner, text, kProductName, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        Message(owner, text, MB_OK | MB_ICONEXCLAMATION);
         end = UninstallEnd::FileLeft;
     }
     End(end);
 }
 
-void End(UninstallEnd how) { ExitProcess(static_cast<UINT>(how)); }
+void prcCheckAccount(HWND owner) {
+    wchar_t own[kAccountChars], shell[kAccountChars];
+    if (!ShellRunsAsAnotherAccount(own, shell)) return;
+    wchar_t text[4096];
+    wsprintfW(text, kMsgOtherAccountToRemove, kProgramName, own, shell, kFileStem, own, shell, shell, kProgramName, own);
+    if (Message(owner, text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) End(UninstallEnd::OtherAccount);
+}
+
+void End(UninstallEnd how) {
+    // No Excel of the uninstaller's outlives it.
+    excel_calls::EndStarted();
+    ExitProcess(static_cast<UINT>(how));
+}
 
 #if !FERROLIN_UNINSTALL_WAIT_WINDOW
 void Main() {
+    prcCheckAccount(nullptr);
     const Folder folder = GetInstallFolder();
     // Without a recorded folder the paths would name files of the current folder.
     if (IsBlank(folder)) End(UninstallEnd::FolderNotFound);

@@ -29,10 +29,14 @@ bool IsBlank(const Folder& folder);
 // failures skipped, counted in `intAttempts`.
 void prcUninstallFiles(const Folder& folder, short& intAttempts);
 
+// Before anything is read: where the program runs as another account than the desktop's
+// signed-in user, says for whom the add-in would be removed; No ends the program.
+void prcCheckAccount(HWND owner);
+
 // The removal from a folder that was found: the user's Excel closed first (Cancel ends
-// having changed nothing), the add-in taken out of Excel's list, the deletions, a message
-// for each file still there; then the end of the program with its exit code. Messages are
-// owned by `owner`.
+// having changed nothing), the add-in taken out of Excel's list (and out of its Add-ins
+// dialog), the deletions, a message for each file still there; then the end of the program
+// with its exit code. Messages are owned by `owner`.
 [[noreturn]] void prcRemove(const Folder& folder, short& intAttempts, HWND owner);
 
 // Ends the program at once with that exit code.

@@ -58,34 +58,22 @@ void PutFalse(const Object& object, Member member) {
     CallMember(object, member, DISPATCH_PROPERTYPUT, &value, 1);
 }
 
-// The process behind an Excel instance (its main window's), to wait for its end.
-unique_handle ProcessOf(const Object& excel) {
-    unique_variant hwnd;
-    if (FAILED(CallMember(excel, L"Hwnd", DISPATCH_PROPERTYGET, nullptr, 0, hwnd.put())) ||
-        FAILED(VariantChangeType(hwnd.get(), hwnd.get(), 0, VT_I4)))
-        return unique_handle();
-    DWORD id = 0;
-    if (!GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(hwnd.get()))), &id))
-        return unique_handle();
-    return unique_handle(OpenProcess(SYNCHRONIZE, FALSE, id));
-}
-
 }  // namespace
 
 bool prcWaitForExcelClosed(HWND owner) {
     while (excel_calls::UsersExcelOpen()) {
         wchar_t text[1024];
         wsprintfW(text, kMsgCloseExcelToRemove, kFileStem, kFileStem);
-        if (MessageBoxW(owner, text, kProductName, MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDRETRY)
+        if (Message(owner, text, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
             return false;
     }
     return true;
 }
 
-void prcRemoveFromExcel(const wchar_t* title) {
+bool prcRemoveFromExcel(const wchar_t* title) {
     Object excel;
-    if (FAILED(excel_calls::Create(kClsidExcelApplication, excel.put()))) return;
-    const unique_handle process = ProcessOf(excel);
+    DWORD process = 0;
+    if (FAILED(excel_calls::Create(kClsidExcelApplication, excel.put(), &process))) return true;
     {
         Call(GetObj(excel, L"Workbooks"), L"Add");
         unique_variant name;
@@ -97,11 +85,24 @@ void prcRemoveFromExcel(const wchar_t* title) {
         Call(GetObj(excel, L"ActiveWorkbook"), L"Close");
         Call(excel, L"Quit");
     }
-    // Excel ends once its last reference is gone.
+    // Excel ends once its last reference is gone; one that stopped answering, or does not
+    // end, is ended.
     excel.reset();
-    if (process) {
-        HANDLE wait[] = {process.get()};
-        excel_calls::WaitPainted(wait, 1, excel_calls::kAnswerMs);
+    return excel_calls::AwaitEnd(process, excel_calls::kAnswerMs);
+}
+
+void prcForgetAddin(const wchar_t* workbook) {
+    const unique_hkey office = open_key(HKEY_CURRENT_USER, kOfficeKey, KEY_ENUMERATE_SUB_KEYS);
+    if (!office) return;
+    for (DWORD index = 0;; ++index) {
+        wchar_t key[128];
+        DWORD length = 64;
+        const LONG listed = RegEnumKeyExW(office.get(), index, key, &length, nullptr, nullptr, nullptr, nullptr);
+        if (listed == ERROR_NO_MORE_ITEMS) return;
+        if (listed != ERROR_SUCCESS) continue;
+        lstrcatW(key, kExcelAddinManagerSubkey);
+        if (const unique_hkey manager = open_key(office.get(), key, KEY_SET_VALUE))
+            RegDeleteValueW(manager.get(), workbook);
     }
 }
 

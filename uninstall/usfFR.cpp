@@ -16,6 +16,7 @@ namespace {
 const UINT_PTR kTimer1 = 1;
 
 short intAttempts = 0;  // deletion passes made
+bool removing = false;  // the timer event runs: the window stays until the program ends
 unique_hfont label_font;
 
 HWND CreateControl(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int id, int left,
@@ -59,9 +60,11 @@ void Form_Load(HWND form) {
 // program either way.
 void Timer1_Timer(HWND form) {
     KillTimer(form, kTimer1);  // the event runs once
+    removing = true;
+    prcBasics::prcCheckAccount(form);
     const prcBasics::Folder folder = prcBasics::GetInstallFolder();
     if (prcBasics::IsBlank(folder)) {
-        MessageBoxW(form, kMsgUninstallPathNotFound, kProductName, MB_OK | MB_ICONEXCLAMATION);
+        Message(form, kMsgUninstallPathNotFound, MB_OK | MB_ICONEXCLAMATION);
         prcBasics::End(UninstallEnd::FolderNotFound);
     }
     prcBasics::prcRemove(folder, intAttempts, form);
@@ -74,6 +77,11 @@ LRESULT CALLBACK FormProc(HWND form, UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case WM_TIMER:
         if (wparam == kTimer1) Timer1_Timer(form);
+        return 0;
+    case WM_CLOSE:
+        // The window has no close box, but Alt+F4 closes it: before the removal that ends
+        // the program having changed nothing, with a code of its own; during it, nothing.
+        if (!removing) prcBasics::End(UninstallEnd::Closed);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

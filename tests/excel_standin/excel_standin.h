@@ -4,6 +4,13 @@
 //
 // Programs (built in this folder)
 //   excel_standin.exe /RegServer     registers the server (see Registration), exit code 0
+//   excel_standin.exe /RegServer /ClickToRun
+//                                    ... as Office's Click-to-Run registers Excel: the
+//                                    LocalServer32 lines unquoted, "<exe path> /automation",
+//                                    and beside them InprocServer32 entries for the .NET
+//                                    interop assembly (mscoree.dll, Assembly, Class,
+//                                    RuntimeVersion v2.0.50727); run from a copy at a path
+//                                    with blanks, as Office's EXCEL.EXE
 //   excel_standin.exe /UnregServer   removes that registration, exit code 0
 //   excel_standin.exe -Embedding     server mode, as COM starts it (any other command line
 //                                    runs the server too)

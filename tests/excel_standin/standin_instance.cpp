@@ -185,13 +185,15 @@ void ReadKnobs() {
     knobs.logFile = k ? ReadText(k, kKnobLogFile, L"") : L"";
 }
 
-void AnswerSlowly(const wchar_t* className, const wchar_t* member) {
+bool AnswersSlowly(const wchar_t* className, const wchar_t* member) {
     const std::wstring qualified = std::wstring(className) + L"." + member;
     for (const std::wstring& slow : TheInstance().knobs.slowMembers)
-        if (SameText(slow, qualified) || SameText(slow, member)) {
-            Sleep(TheInstance().knobs.slowMs);
-            return;
-        }
+        if (SameText(slow, qualified) || SameText(slow, member)) return true;
+    return false;
+}
+
+void AnswerSlowly(const wchar_t* className, const wchar_t* member) {
+    if (AnswersSlowly(className, member)) Sleep(TheInstance().knobs.slowMs);
 }
 
 bool MemberFails(const wchar_t* className, const wchar_t* member) {

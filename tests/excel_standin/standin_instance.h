@@ -82,6 +82,7 @@ std::wstring UserLibraryPath();
 bool MemberFails(const wchar_t* className, const wchar_t* member);
 // Blocks for the SlowMs knob when the member is one of the SlowMember knob.
 void AnswerSlowly(const wchar_t* className, const wchar_t* member);
+bool AnswersSlowly(const wchar_t* className, const wchar_t* member);
 void Log(const std::wstring& line);
 
 // Lifetime (standin_main.cpp)

@@ -47,6 +47,10 @@ public:
         if (outer) return CLASS_E_NOAGGREGATION;
         NoteCall();
         Log(std::wstring(L"Create ") + name_);
+        // One creation per process: a slow answer gives the classes back first, so that an
+        // instance ended meanwhile (setup ends an Excel that does not answer) leaves none
+        // registered in Wine's COM, which would send the next creation to the dead process.
+        if (AnswersSlowly(name_, L"Create")) RevokeFactories();
         AnswerSlowly(name_, L"Create");
         DispatchObject* object = make_();
         HRESULT hr = object->QueryInterface(riid, out);
@@ -108,10 +112,27 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 const wchar_t kClasses[] = L"Software\\Classes\\";
 
+// Office's Click-to-Run registers Excel as its installer does: the server line unquoted,
+// under Program Files, with /automation, and beside it an in-process entry for the .NET
+// interop assembly, which .NET's shim mscoree.dll would serve.
+bool g_clickToRun = false;
+
 std::wstring ServerCommand() {
     std::wstring command = ferrolin::ModuleFileName(nullptr);
+    if (g_clickToRun) return command + L" /automation";
     if (command.find(L' ') != std::wstring::npos) command = L"\"" + command + L"\"";
     return command;
+}
+
+bool WriteInteropEntry(HKEY root, const std::wstring& clsidKey, const wchar_t* interopClass) {
+    const std::wstring key = clsidKey + L"\\InprocServer32";
+    return excel_standin::WriteText(root, key, nullptr, L"mscoree.dll") &&
+           excel_standin::WriteText(root, key, L"ThreadingModel", L"Both") &&
+           excel_standin::WriteText(root, key, L"Class", interopClass) &&
+           excel_standin::WriteText(root, key, L"Assembly",
+                                    L"Microsoft.Office.Interop.Excel, Version=15.0.0.0, Culture=neutral, "
+                                    L"PublicKeyToken=71e9bce111e9429c") &&
+           excel_standin::WriteText(root, key, L"RuntimeVersion", L"v2.0.50727");
 }
 
 bool WriteClasses(HKEY root) {
@@ -119,6 +140,9 @@ bool WriteClasses(HKEY root) {
     const std::wstring application = base + L"CLSID\\" + kApplicationClsid;
     const std::wstring global = base + L"CLSID\\" + kGlobalClsid;
     const std::wstring server = ServerCommand();
+    if (g_clickToRun && !(WriteInteropEntry(root, application, L"Microsoft.Office.Interop.Excel.ApplicationClass") &&
+                          WriteInteropEntry(root, global, L"Microsoft.Office.Interop.Excel.GlobalClass")))
+        return false;
     bool ok = excel_standin::WriteText(root, application, nullptr, L"Microsoft Excel Application") &&
               excel_standin::WriteText(root, application + L"\\LocalServer32", nullptr, server) &&
               excel_standin::WriteText(root, application + L"\\ProgID", nullptr, kVersionedProgId) &&
@@ -316,7 +340,10 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
     const ferrolin::unique_hlocal<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
     std::wstring option = argv && count > 1 ? argv.get()[1] : L"";
     if (!option.empty() && (option[0] == L'/' || option[0] == L'-')) option.erase(0, 1);
-    if (_wcsicmp(option.c_str(), L"RegServer") == 0) return excel_standin::RegisterServer();
+    if (_wcsicmp(option.c_str(), L"RegServer") == 0) {
+        excel_standin::g_clickToRun = count > 2 && _wcsicmp(argv.get()[2], L"/ClickToRun") == 0;
+        return excel_standin::RegisterServer();
+    }
     if (_wcsicmp(option.c_str(), L"UnregServer") == 0) return excel_standin::UnregisterServer();
     return excel_standin::RunServer(module, count <= 1);
 }

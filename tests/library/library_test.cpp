@@ -4,6 +4,7 @@
 // checked byte for byte as the registry holds them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>

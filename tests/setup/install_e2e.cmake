@@ -64,12 +64,13 @@ if(FERROLIN_STANDIN_64_FILE)
   add_dependencies(install_e2e companion_x86_64)
 endif()
 
-# The scenarios touch the install record, the stand-in Excel and the system folder.
+# The scenarios touch the install record, the stand-in Excel and the system folder. The
+# longest waits out an Excel that never answers three times (a minute each).
 ferrolin_add_gtest(install_e2e_test
   SOURCES install_e2e_test.cpp
   LIBS install_e2e
   LOCKS install_record excel system_folder
-  TIMEOUT 300)
+  TIMEOUT 420)
 # The same roads where the ANSI code page is a double-byte one (Japanese, 932), as Wine
 # takes it from the locale.
 if(TARGET install_e2e_test AND CMAKE_CROSSCOMPILING)

@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <sstream>
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include "excel_standin.h"
@@ -190,6 +191,24 @@ bool RegisterStandIn(std::string* what) {
     const testing_support::ProgramRun run = testing_support::RunProgram(StandInProgram(), L"/RegServer");
     if (what) *what = run.what;
     return run.exitCode == 0;
+}
+
+ClickToRunExcel::ClickToRunExcel() {
+    wchar_t programFiles[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    const std::wstring folder = std::wstring(programFiles) + L"\\Microsoft Office\\root\\Office16";
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    program_ = Join(folder, L"EXCEL.EXE");
+    if (!CopyFileW(StandInProgram().c_str(), program_.c_str(), FALSE))
+        failure_ = "not copied to " + testing_support::Narrow(program_) + ": error " + std::to_string(GetLastError());
+    else if (const auto run = testing_support::RunProgram(program_, L"/RegServer /ClickToRun"); run.exitCode != 0)
+        failure_ = "/RegServer /ClickToRun: " + run.what;
+}
+
+ClickToRunExcel::~ClickToRunExcel() {
+    ExitCodeOf(StandInProgram(), L"/UnregServer");
+    RegisterStandIn();
+    DeleteFileW(program_.c_str());
 }
 
 void SetStandInKnob(const wchar_t* name, const std::wstring& text) {

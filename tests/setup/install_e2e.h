@@ -76,6 +76,21 @@ void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
 void SetStandInKnob(const wchar_t* name, const std::wstring& text);
 void SetStandInKnob(const wchar_t* name, DWORD number);
 std::vector<std::wstring> InstalledAddins();  // the Options OPENn values
+// Excel as Office's Click-to-Run installs it, while this lives: the stand-in copied to
+// Office's folder under Program Files as EXCEL.EXE and registered from there as Office
+// registers it (excel_standin.h); the build's own registration is put back at its end.
+class ClickToRunExcel {
+public:
+    ClickToRunExcel();
+    ~ClickToRunExcel();
+    ClickToRunExcel(const ClickToRunExcel&) = delete;
+    ClickToRunExcel& operator=(const ClickToRunExcel&) = delete;
+    const std::string& failure() const { return failure_; }  // empty when registered
+
+private:
+    std::wstring program_;
+    std::string failure_;
+};
 // Closes every visible stand-in window (as the user would) and waits for the processes.
 void CloseExcelWindows();
 // The stand-in's main windows now.

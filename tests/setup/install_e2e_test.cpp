@@ -208,8 +208,12 @@ protected:
     static void Finish(SetupRun& setup, DWORD exitCode = 0, const std::function<void()>& beforeTheEnd = {}) {
         HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
         uidriver::PostClick(ControlOf(addin, ctl::Command2));
+        // From End to the final message the finishing window stays on screen, and owns it.
+        HWND finishing = WaitPage(setup, L"Finishing Installation ...");
         if (beforeTheEnd) beforeTheEnd();
         const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
+        EXPECT_TRUE(IsWindowVisible(finishing) && !IsIconic(finishing)) << "the finishing window left the screen";
+        EXPECT_EQ(GetWindow(done.hwnd, GW_OWNER), finishing) << "the final message is not the finishing window's";
         EXPECT_EQ(N(done.text), N(ferrolin::kMsgInstallFinished));
         EXPECT_EQ(done.icon, uidriver::IconKind::Information) << uidriver::ToString(done.icon);
         uidriver::PressButton(done.hwnd, IDOK);
@@ -330,6 +334,21 @@ protected:
         WaitUntil([&] { return !IsWindow(open.hwnd); }, 5000);
     }
 
+    // Every Excel started since that line of the log has ended, and none was opened for the
+    // user.
+    void ExpectNoExcelLeft(size_t fromLine) {
+        const std::vector<std::wstring> lines = LogLines(log_);
+        for (size_t i = fromLine; i < lines.size(); ++i) {
+            if (lines[i].find(L" Start ") == std::wstring::npos) continue;
+            EXPECT_EQ(lines[i].find(L" Start user "), std::wstring::npos) << "an Excel opened for the user";
+            const ferrolin::unique_handle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, std::stoul(lines[i])));
+            if (process && WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
+                ADD_FAILURE() << "an Excel of setup's still runs: " << N(lines[i]);
+                TerminateProcess(process.get(), 1);
+            }
+        }
+    }
+
     // Abort on the terms page, then Yes: setup ends.
     static void CancelAtTerms(SetupRun& setup, HWND terms) {
         uidriver::PostClick(ControlOf(terms, ctl::Command1));
@@ -350,8 +369,11 @@ std::string Install::registration_;
 
 // The ordinary road: every component copied and registered, the terms and destination
 // pages, the add-in copied into Excel's library folder, the record written, Excel left open
-// with the add-in, and the library answering a script client.
+// with the add-in, and the library answering a script client. Excel is registered as
+// Office's Click-to-Run registers it (a .NET in-process entry beside its local server).
 TEST_F(Install, OrdinaryRoad) {
+    const ClickToRunExcel clickToRun;
+    ASSERT_EQ(clickToRun.failure(), "") << "Excel as Click-to-Run registers it";
     SetupRun setup = StartSetup(DistFolder());
     // At once a window of setup's says that the installation is being prepared (while
     // Excel starts for the checks); it is gone when the terms page shows.
@@ -462,6 +484,11 @@ TEST_F(Install, OrdinaryRoad) {
     EXPECT_FALSE(FileExists(Workbook(library_))) << "UFR11 left the workbook";
     EXPECT_FALSE(FileExists(HelpFile(library_))) << "UFR11 left the help file";
     EXPECT_FALSE(Listed(Workbook(folder))) << "the add-in stays in Excel's list" << Log();
+    const std::wstring manager = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey;
+    EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, manager.c_str(), Workbook(folder).c_str(), RRF_RT_ANY, nullptr, nullptr,
+                           nullptr),
+              ERROR_SUCCESS)
+        << "Excel's Add-ins dialog still lists the removed workbook";
     EXPECT_TRUE(ExcelWindows().empty()) << "UFR11 left Excel running";
 }
 
@@ -482,6 +509,10 @@ TEST_F(Install, ReinstallRoad) {
     }
     WriteRecord(folder, true);
     const auto before = RecordValues();
+    // Installed in Excel's list: the user's Excel loads it and holds the workbook open.
+    testing_support::WriteRaw(HKEY_CURRENT_USER,
+                              std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey,
+                              L"OPEN", REG_SZ, Sz(L"/R \"" + Workbook(folder) + L"\""));
 
     OpenUsersExcel();
     SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{3000});
@@ -491,7 +522,7 @@ TEST_F(Install, ReinstallRoad) {
     AnswerCloseExcel(setup, IDRETRY);
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
     // Opened while the terms page is up, the user's Excel is asked to be closed again before
-    // the add-in is taken out of Excel; a second setup brings that message to the front.
+    // the workbook it holds is replaced; a second setup brings that message to the front.
     SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
     OpenUsersExcel();
     SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{3000});
@@ -520,6 +551,27 @@ TEST_F(Install, ReinstallRoad) {
     // The libraries lay in the system folders unregistered, as after a failed registration:
     // registered again, nothing copied, a client creates the class.
     EXPECT_EQ(RunScript(SystemFolder(), Join(scratch_, L"client.vbs"), RecordClient(folder)), 0);
+
+    // Once more, with setup's last Excel frozen in its look-up of the add-in's workbook (a
+    // dialog nobody sees): setup ends that Excel, opens none for the user and says how to
+    // finish.
+    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
+    SetStandInKnob(excel_standin::kKnobSlowMember, L"Workbooks.Item");
+    SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{600000});
+    const size_t earlier = LogLines(log_).size();
+    SetupRun frozen = StartSetup(DistFolder());
+    AgreeAndNext(WaitPage(frozen, ferrolin::kCaptionTerms));
+    uidriver::PostClick(ControlOf(WaitPage(frozen, ferrolin::kCaptionAddin), ctl::Command2));
+    const uidriver::MessageBoxInfo unlisted = WaitMessage(frozen, L"Orvicta", 90000);
+    EXPECT_EQ(N(unlisted.text),
+              "Ferrolin 1.1 was copied to this computer, but Microsoft Excel did not confirm that it is in its "
+              "list of add-ins (Excel stopped answering, did not close when asked, or did not keep the add-in).\r"
+              "To finish the installation, open Microsoft Excel, open its Add-ins dialog (File > Options > "
+              "Add-ins > Go...) and tick Ferrolin 1.1.");
+    EXPECT_EQ(unlisted.icon, uidriver::IconKind::Warning);
+    uidriver::PressButton(unlisted.hwnd, IDOK);
+    EXPECT_EQ(frozen.process.WaitForExit(kExitMs), 14u) << "exit code of an installation Excel did not confirm";
+    ExpectNoExcelLeft(earlier);
 }
 
 // The reinstall road over a workbook held open: the deletion's message, then the copy over
@@ -608,7 +660,7 @@ TEST_F(Install, ExcelVersionCheck) {
 // Without Excel the version check cannot run: a clear message, and nothing is copied.
 // An Excel busy for good (turning every call away) fails the version check after setup
 // waited a minute for it, with the same message; so does an Excel that does not answer,
-// and the message says so.
+// which setup ends, and the message says so.
 TEST_F(Install, ExcelNotAvailable) {
     // OK on the message ends setup with code 5 before anything is copied; the stand-in's
     // Excel is then closed and its knobs reset for the next case.
@@ -634,13 +686,15 @@ TEST_F(Install, ExcelNotAvailable) {
         EXPECT_GE(waited, 55000u) << "setup did not wait for the busy Excel";
         EndsBeforeCopying(setup, message);
     }
-    {
-        // Excel frozen once it has made its application object, before its answer to the
-        // creation (every thread of it stopped): it never answers again.
-        SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Create");
-        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{5000});
+    // Excel that never answers again: frozen once it has made its application object, before
+    // its answer to the creation (every thread of it stopped), or in the first call made on
+    // it (a dialog nobody sees). Setup ends that Excel and says so within 70 s.
+    for (const wchar_t* frozenIn : {L"Application.Create", L"Application.Version"}) {
+        SCOPED_TRACE(N(frozenIn));
+        const bool inCreation = std::wstring(frozenIn) == L"Application.Create";
+        SetStandInKnob(excel_standin::kKnobSlowMember, frozenIn);
+        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{inCreation ? 5000u : 600000u});
         const size_t earlier = LogLines(log_).size();
-        const ULONGLONG start = GetTickCount64();
         SetupRun setup = StartSetup(DistFolder());
         DWORD frozen = 0;
         WaitUntil([&] {
@@ -650,14 +704,11 @@ TEST_F(Install, ExcelNotAvailable) {
             return frozen != 0;
         }, kPageMs);
         ASSERT_NE(frozen, 0u) << "no Excel made; log:" << Log();
-        testing_support::SetThreadsRunning(frozen, false);
+        const ULONGLONG start = GetTickCount64();
+        if (inCreation) testing_support::SetThreadsRunning(frozen, false);
         const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
         EXPECT_LE(GetTickCount64() - start, 70000u) << "the message came late";
-        // Let go on and closed, it takes its classes back (a killed one's would stay
-        // registered, and COM would send the next creations to it).
-        testing_support::SetThreadsRunning(frozen, true);
-        for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(frozen))
-            if (window.class_name == excel_standin::kMainWindowClass) uidriver::Close(window.hwnd);
+        ExpectNoExcelLeft(earlier);
         EXPECT_EQ(N(message.text),
                   "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
                   "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r"
@@ -1394,7 +1445,8 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
 }
 
 // UFR10 takes version 1.0's add-in out of Excel's list and deletes its files; version 1.1's,
-// listed beside it, stays listed and in place.
+// listed beside it, stays listed and in place. An Excel of UFR10's that stops answering is
+// ended, and the files go all the same.
 TEST_F(Install, Ufr10RemovesOnlyVersion10) {
     // Both installed in Excel's list, as Excel keeps it (Wine's VBScript keeps references
     // to the temporaries of a script that lists them, so that Excel never ends).
@@ -1410,11 +1462,31 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
                               Sz(library_));
 
     EXPECT_EQ(ExitCodeOf(Join(DistFolder(), L"UFR10.exe"), L"", 90000), 0);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
     for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm", L"Ferrolin 1.1.xla", L"Ferrolin 1.1.chm"})
         EXPECT_EQ(FileExists(Join(library_, file)), file[11] == L'1') << N(file);
     EXPECT_FALSE(Listed(Join(library_, L"Ferrolin 1.0.xla"))) << "version 1.0 stays in Excel's list" << Log();
     EXPECT_TRUE(Listed(Join(library_, L"Ferrolin 1.1.xla"))) << "version 1.1 left Excel's list" << Log();
+
+    // Once more, with UFR10's Excel frozen when asked to quit: UFR10 ends that Excel, deletes
+    // the files all the same and says how to take the add-in off Excel's list.
+    for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm"})
+        CopyOrFail(Join(DistFolder(), ferrolin::kSourceHelp), Join(library_, file));
+    SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Quit");
+    SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{600000});
+    const size_t earlier = LogLines(log_).size();
+    SetupRun ufr10{uidriver::Start(Join(DistFolder(), L"UFR10.exe"))};
+    const uidriver::MessageBoxInfo frozen = WaitMessage(ufr10, L"Ferrolin", 90000);
+    EXPECT_EQ(N(frozen.text),
+              "Microsoft Excel did not answer or did not close when asked, so Ferrolin 1.0 may still be in its "
+              "list of add-ins.\r"
+              "If Excel asks for Ferrolin 1.0 when it starts, open its Add-ins dialog (File > Options > Add-ins > "
+              "Go...), untick Ferrolin 1.0 and let Excel delete it from the list.");
+    uidriver::PressButton(frozen.hwnd, IDOK);
+    EXPECT_EQ(ufr10.process.WaitForExit(kExitMs), 4u) << "exit code of UFR10 whose Excel did not end";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+    for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm"})
+        EXPECT_FALSE(FileExists(Join(library_, file))) << N(file);
+    ExpectNoExcelLeft(earlier);
 }
 
 #if !defined(_WIN64) && defined(FERROLIN_STANDIN_64)

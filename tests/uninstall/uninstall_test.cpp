@@ -181,10 +181,14 @@ TEST(Ufr11, NotFoundMessage) {
 }
 
 // The wait window as drawn: no caption or border, its client area and controls at their
-// twip sizes, placed by Form_Load about the screen's middle.
+// twip sizes, placed by Form_Load about the screen's middle. Closed before the removal, it
+// ends the program having removed nothing.
 TEST(Ufr11, WaitWindow) {
     testing_support::CleanRecord clean;
     EndLeftovers end;
+    Scratch s(L"ufr11-window");
+    WriteDir(ferrolin::kRecordKey, s.temp.path());
+    PutAddin(s.temp.path(), kProductTitle);
     uidriver::Process run = uidriver::Start(kUfr11);
     HWND form = WaitWindow(run);
 
@@ -235,6 +239,11 @@ TEST(Ufr11, WaitWindow) {
         EXPECT_EQ(r.right - r.left, px(p.width)) << p.name;
         EXPECT_EQ(r.bottom - r.top, px(p.height)) << p.name;
     }
+
+    // Closed (Alt+F4) before the ten seconds: the program ends with 5, having removed nothing.
+    uidriver::Close(form);
+    EXPECT_EQ(run.WaitForExit(kImmediateMs), 5u) << "exit code of a wait window closed";
+    CheckFiles("closed", {{s[L"Ferrolin 1.1.xla"], true}, {s[L"Ferrolin 1.1.chm"], true}});
 }
 
 // Both programs stay small (128 KB at most), carry the icon in 32x32 and 16x16 at 16 colours,
