@@ -11,8 +11,8 @@ echo "Deliverables: size (target) and imported DLLs"
 for arch in x86_64 i686; do
   tree="$root/build/$arch"
   [ -d "$tree" ] || continue
-  for spec in "setup/setup.exe 512" "library/IFR_v11.dll 256" "uninstall/UFR10.exe 128" "uninstall/UFR11.exe 128"; do
-    read -r relative limit <<<"$spec"
+  for deliverable in "setup/setup.exe 512" "library/IFR_v11.dll 256" "uninstall/UFR10.exe 128" "uninstall/UFR11.exe 128"; do
+    read -r relative limit <<<"$deliverable"
     file="$tree/$relative"
     if [ ! -f "$file" ]; then echo "  $arch $(basename "$relative"): not built"; continue; fi
     size=$(stat -c %s "$file")

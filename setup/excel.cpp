@@ -195,12 +195,15 @@ void prcAddToExcel(const std::wstring& title) {
 }
 
 std::wstring GetDefaultFolder() {
-    Object global = automation::CreateObject(kClsidExcelGlobal);
-    Object application = GetObj(global, L"Application");
-    // LibraryPath is asked again for the result, as earlier versions of setup did: Excel
-    // answers the same both times.
-    if (fso::FolderExists(VariantToText(*Get(application, L"LibraryPath").get())))
-        return TrimBlanks(VariantToText(*Get(application, L"LibraryPath").get()));
+    // Excel's library folder is asked once per run (run_state.h); whether it exists is
+    // looked at every time.
+    if (!blnLibraryPathKnown) {
+        Object global = automation::CreateObject(kClsidExcelGlobal);
+        Object application = GetObj(global, L"Application");
+        strLibraryPath = VariantToText(*Get(application, L"LibraryPath").get());
+        blnLibraryPathKnown = true;
+    }
+    if (fso::FolderExists(strLibraryPath)) return TrimBlanks(strLibraryPath);
     return std::wstring(kDefaultFolderDrive) + kProductName;
 }
 

@@ -26,8 +26,9 @@ void prcRemoveFromExcel(Form& nextPage);
 // stops the program with its message.
 [[noreturn]] void prcAddToExcel(const std::wstring& title);
 
-// Excel's add-in library folder (trimmed) when it exists, otherwise "C:\Ferrolin".
-// Failures pass to the caller.
+// Excel's add-in library folder (trimmed) when it exists, otherwise "C:\Ferrolin". The
+// folder is asked of Excel once per run (through its global object, unless the version
+// check's Excel gave it already). Failures pass to the caller.
 std::wstring GetDefaultFolder();
 
 // Opens a new mail message to the address by following a "mailto:" hyperlink in a

@@ -83,6 +83,13 @@ void prcCheckExcelVersion() {
     failures.Run([&] {
         automation::Object excel = automation::CreateObject(kExcelProgId);
         version = VariantToText(*automation::Get(excel, L"Version").get());
+        // The default destination's folder is asked of this Excel too, so that no other
+        // starts for it; a failure is left to that step, which asks again.
+        FailuresRecorded library;
+        library.Run([&] {
+            strLibraryPath = VariantToText(*automation::Get(excel, L"LibraryPath").get());
+            blnLibraryPathKnown = true;
+        });
         // Released without asking Excel to quit.
     });
     if (failures.Pending()) {

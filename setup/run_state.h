@@ -18,6 +18,12 @@ inline bool blnPathChosen = false;
 // The default destination that prcFillDefaultPath put into the destination page. The page
 // shows it again whenever it is created afresh in this run (after "<< Back").
 inline std::wstring strDefaultPath;
+// Excel's add-in library folder (Application.LibraryPath), asked of Excel once per run: by
+// the version check's Excel, else by the first GetDefaultFolder. Each start of Excel costs
+// the user seconds (add-ins load, Office checks its licence), and every Excel answers the
+// same.
+inline bool blnLibraryPathKnown = false;
+inline std::wstring strLibraryPath;
 // A component's registrar could not be started or reported a failure: setup's exit code
 // says so after an installation.
 inline bool blnRegistrationFailed = false;

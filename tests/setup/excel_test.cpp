@@ -18,6 +18,7 @@
 #include "install_record.h"
 #include "names.h"
 #include "program.h"
+#include "run_state.h"
 #include "setup_host.h"
 #include "standin_client.h"
 #include "test_support.h"
@@ -367,6 +368,7 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         standin_test::Knobs knobs;
         knobs.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log_);
         if (c.setLibraryPath) knobs.text(excel_standin::kKnobLibraryPath, c.libraryPath);
+        blnLibraryPathKnown = false;  // each case a run of its own
         std::wstring folder;
         try {
             folder = GetDefaultFolder();
@@ -382,6 +384,9 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         EXPECT_TRUE(InOrder(lines, {L"Create Global", L"Global.Application", L"Application.LibraryPath"})) << c.name;
         EXPECT_EQ(Count(lines, L"Application.Quit"), 0u) << c.name << ": Excel must not be asked to quit";
         EXPECT_TRUE(WaitForProcessEnd(Instances(events)[0], kWaitMs)) << c.name << ": not released";
+        // Asked again in the same run, it starts no other Excel.
+        EXPECT_EQ(GetDefaultFolder(), c.expected) << c.name;
+        EXPECT_EQ(Instances(Events(log_)).size(), 1u) << c.name << ": Excel started again";
     }
 }
 
