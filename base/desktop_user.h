@@ -12,9 +12,10 @@ namespace ferrolin {
 // Longest account name as given here: "DOMAIN\name".
 inline constexpr DWORD kAccountChars = 2 * 256 + 2;
 
-// True when the desktop's shell (the process of the shell window) runs as another account
-// than this program; both names into the buffers. False where there is no shell to ask, or
-// its account cannot be read.
-bool ShellRunsAsAnotherAccount(wchar_t (&own)[kAccountChars], wchar_t (&shell)[kAccountChars]);
+// True when the user signed in to this program's Windows session (the desktop's user)
+// is another account than the one this program runs as; both names into the buffers.
+// False where nobody is signed in to the session (a service's), or the user cannot be
+// read.
+bool RunsAsAnotherAccount(wchar_t (&own)[kAccountChars], wchar_t (&shell)[kAccountChars]);
 
 }  // namespace ferrolin

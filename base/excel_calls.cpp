@@ -276,34 +276,57 @@ int ProcessesOf(const ServerPrograms& programs, DWORD* ids, int max) {
 
 constexpr int kMaxListed = 64;
 
-// Takes the processes of the programs that run now and did not before as a creation's
-// Excel (given up at once when the creation was); the id of the first, 0 when none.
-DWORD TakeNewProcesses(const ServerPrograms& programs, const DWORD* before, int beforeCount, bool givenUp) {
+// The processes of the programs that run now, in this session, and did not before the
+// creation: its Excel's candidates (another program may have started an Excel meanwhile).
+int NewProcesses(const ServerPrograms& programs, const DWORD* before, int beforeCount, DWORD* ids) {
     DWORD now[kMaxListed];
     const int count = ProcessesOf(programs, now, kMaxListed);
-    DWORD first = 0;
+    DWORD session = 0, theirs = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    int fresh = 0;
     for (int i = 0; i < count; ++i) {
-        bool old = Started(now[i]) != nullptr;
+        bool old = Started(now[i]) != nullptr ||
+                   (ProcessIdToSessionId(now[i], &theirs) && theirs != session);
         for (int j = 0; j < beforeCount && !old; ++j) old = before[j] == now[i];
-        if (old) continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, now[i]);
-        if (!process) continue;
-        // A full table makes room where an Excel has ended.
-        int slot = g_startedCount < kMaxStarted ? g_startedCount++ : -1;
-        for (int k = 0; slot < 0 && k < kMaxStarted; ++k)
-            if (!Running(g_started[k])) {
-                CloseHandle(g_started[k].process);
-                slot = k;
-            }
-        if (slot < 0) {
-            CloseHandle(process);
-            continue;
-        }
-        g_started[slot] = StartedExcel{process, now[i], false};
-        if (givenUp) GiveUp(g_started[slot]);
-        if (!first) first = now[i];
+        if (!old) ids[fresh++] = now[i];
     }
-    return first;
+    return fresh;
+}
+
+// Keeps the process as an Excel of this program's (given up at once when its creation
+// was); false when it cannot be opened or the table is full of running ones.
+bool Keep(DWORD id, bool givenUp) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return false;
+    // A full table makes room where an Excel has ended.
+    int slot = g_startedCount < kMaxStarted ? g_startedCount++ : -1;
+    for (int k = 0; slot < 0 && k < kMaxStarted; ++k)
+        if (!Running(g_started[k])) {
+            CloseHandle(g_started[k].process);
+            slot = k;
+        }
+    if (slot < 0) {
+        CloseHandle(process);
+        return false;
+    }
+    g_started[slot] = StartedExcel{process, id, false};
+    if (givenUp) GiveUp(g_started[slot]);
+    return true;
+}
+
+// The process of an Excel that answers: its main window's (Application.Hwnd).
+DWORD ProcessOfWindow(IDispatch* application) {
+    DISPID id = DISPID_UNKNOWN;
+    VARIANT window;
+    VariantInit(&window);
+    DISPPARAMS none = {};
+    DWORD process = 0;
+    if (SUCCEEDED(DispIdOf(application, L"Hwnd", &id)) &&
+        SUCCEEDED(Invoke(application, id, DISPATCH_PROPERTYGET, &none, &window, nullptr)) &&
+        SUCCEEDED(VariantChangeType(&window, &window, 0, VT_I4)))
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(&window))), &process);
+    VariantClear(&window);
+    return process;
 }
 
 }  // namespace
@@ -388,17 +411,25 @@ HRESULT Create(const CLSID& clsid, IDispatch** object, DWORD* process) {
     }
     HANDLE wait[] = {thread.get()};
     const bool done = WaitPainted(wait, 1, kAnswerMs);
-    // Given up, its Excel is ended, which ends the creation too; its thread is waited for
-    // at the program's end.
-    const DWORD started = TakeNewProcesses(programs, before, beforeCount, !done);
-    if (!done && g_creationCount < kMaxCreations) g_creations[g_creationCount++] = thread.release();
+    DWORD fresh[kMaxListed];
+    const int freshCount = NewProcesses(programs, before, beforeCount, fresh);
     hr = done ? creation->hr : RPC_E_CALL_CANCELED;
     if (done && SUCCEEDED(hr)) {
         hr = CoGetInterfaceAndReleaseStream(std::exchange(creation->stream, nullptr), IID_IDispatch,
                                             reinterpret_cast<void**>(object));
     }
     creation->Leave();
-    if (process && SUCCEEDED(hr)) *process = started;
+    if (!done) {
+        // Given up, its Excel is ended, which ends the creation too (its thread is waited
+        // for at the program's end); only when it is the one Excel that came up meanwhile.
+        if (freshCount == 1) Keep(fresh[0], true);
+        if (g_creationCount < kMaxCreations) g_creations[g_creationCount++] = thread.release();
+        return hr;
+    }
+    if (FAILED(hr)) return hr;
+    // One new Excel is the creation's; where none or several came up, its window says which.
+    const DWORD started = freshCount == 1 ? fresh[0] : ProcessOfWindow(*object);
+    if (started && Keep(started, false) && process) *process = started;
     return hr;
 }
 

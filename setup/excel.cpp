@@ -175,7 +175,13 @@ void prcAddToExcel(const std::wstring& title) {
     // Office left registered.
     const DWORD process = excel.process();
     wchar_t program[MAX_PATH] = L"";
-    const bool known = excel_calls::ProgramOf(process, program, MAX_PATH);
+    bool known = excel_calls::ProgramOf(process, program, MAX_PATH);
+    if (!known) {
+        // Its process unknown, the program registered as Excel's server is the best guess.
+        const std::wstring server = ExcelServerPath();
+        known = !server.empty() && server.size() < MAX_PATH;
+        if (known) lstrcpynW(program, server.c_str(), MAX_PATH);
+    }
     CloseExcel(excel, failures);
     failures.Stop();
     if (!excel_calls::AwaitEnd(process, kExcelEndMs) || !AddinListed(version, workbook, WorkbookName(title))) {

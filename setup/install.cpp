@@ -63,12 +63,13 @@ void prcWaitForExcelClosed(bool beforeAnyChange) {
 
 void prcCheckAccount() {
     wchar_t own[kAccountChars], shell[kAccountChars];
-    if (!ShellRunsAsAnotherAccount(own, shell)) return;
+    if (!RunsAsAnotherAccount(own, shell)) return;
     std::wstring text;
     const wchar_t* names[] = {own, shell, own, shell, shell, own};
     const wchar_t* rest = kMsgOtherAccount;
     for (const wchar_t* name : names) {
         const wchar_t* at = wcsstr(rest, L"%s");
+        if (!at) break;
         text.append(rest, at).append(name);
         rest = at + 2;
     }

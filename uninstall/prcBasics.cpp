@@ -125,7 +125,7 @@ void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
 
 void prcCheckAccount(HWND owner) {
     wchar_t own[kAccountChars], shell[kAccountChars];
-    if (!ShellRunsAsAnotherAccount(own, shell)) return;
+    if (!RunsAsAnotherAccount(own, shell)) return;
     wchar_t text[4096];
     wsprintfW(text, kMsgOtherAccountToRemove, kProgramName, own, shell, kFileStem, own, shell, shell, kProgramName, own);
     if (Message(owner, text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) End(UninstallEnd::OtherAccount);

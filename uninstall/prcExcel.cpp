@@ -73,7 +73,10 @@ bool prcWaitForExcelClosed(HWND owner) {
 bool prcRemoveFromExcel(const wchar_t* title) {
     Object excel;
     DWORD process = 0;
-    if (FAILED(excel_calls::Create(kClsidExcelApplication, excel.put(), &process))) return true;
+    // An Excel that cannot be started leaves nothing to do; one that started but never
+    // answered its creation (ended since) leaves the list as it was.
+    if (const HRESULT created = excel_calls::Create(kClsidExcelApplication, excel.put(), &process); FAILED(created))
+        return created != RPC_E_CALL_CANCELED;
     {
         Call(GetObj(excel, L"Workbooks"), L"Add");
         unique_variant name;
