@@ -52,8 +52,9 @@ void ServerProgramSpan(const wchar_t* commandLine, size_t* start, size_t* length
 // kClsidExcelGlobal) are made by a local server only, started and waited for kAnswerMs at
 // most (RPC_E_CALL_CANCELED after that); another class by an in-process server on the
 // calling thread where it has one. The process of the Excel started for it goes into
-// *process (0 when none was seen to start): from then on this program ends it when it
-// stops answering, and when the program ends. A creation given up ends its Excel at once.
+// *process (0 when it cannot be told): from then on this program ends it when it stops
+// answering, and when the program ends. A creation given up ends its Excel at once where
+// that is the one Excel that came up meanwhile.
 // The calling thread must be in a single-threaded apartment.
 HRESULT Create(const CLSID& clsid, IDispatch** object, DWORD* process = nullptr);
 

@@ -126,7 +126,7 @@ void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
 void prcCheckAccount(HWND owner) {
     wchar_t own[kAccountChars], shell[kAccountChars];
     if (!RunsAsAnotherAccount(own, shell)) return;
-    wchar_t text[4096];
+    wchar_t text[1025];  // wsprintfW writes 1024 characters at most
     wsprintfW(text, kMsgOtherAccountToRemove, kProgramName, own, shell, kFileStem, own, shell, shell, kProgramName, own);
     if (Message(owner, text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) End(UninstallEnd::OtherAccount);
 }

@@ -334,6 +334,14 @@ protected:
         WaitUntil([&] { return !IsWindow(open.hwnd); }, 5000);
     }
 
+    // Every Excel started from now on answers the member (Class.Member, or Application.Create
+    // for the creation) only after ms, frozen meanwhile; the log's length now, to look from.
+    size_t FreezeStandInIn(const wchar_t* member, DWORD ms = 600000) {
+        SetStandInKnob(excel_standin::kKnobSlowMember, member);
+        SetStandInKnob(excel_standin::kKnobSlowMs, ms);
+        return LogLines(log_).size();
+    }
+
     // Every Excel started since that line of the log has ended, and none was opened for the
     // user.
     void ExpectNoExcelLeft(size_t fromLine) {
@@ -556,9 +564,7 @@ TEST_F(Install, ReinstallRoad) {
     // dialog nobody sees): setup ends that Excel, opens none for the user and says how to
     // finish.
     SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
-    SetStandInKnob(excel_standin::kKnobSlowMember, L"Workbooks.Item");
-    SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{600000});
-    const size_t earlier = LogLines(log_).size();
+    const size_t earlier = FreezeStandInIn(L"Workbooks.Item");
     SetupRun frozen = StartSetup(DistFolder());
     AgreeAndNext(WaitPage(frozen, ferrolin::kCaptionTerms));
     uidriver::PostClick(ControlOf(WaitPage(frozen, ferrolin::kCaptionAddin), ctl::Command2));
@@ -692,9 +698,7 @@ TEST_F(Install, ExcelNotAvailable) {
     for (const wchar_t* frozenIn : {L"Application.Create", L"Application.Version"}) {
         SCOPED_TRACE(N(frozenIn));
         const bool inCreation = std::wstring(frozenIn) == L"Application.Create";
-        SetStandInKnob(excel_standin::kKnobSlowMember, frozenIn);
-        SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{inCreation ? 5000u : 600000u});
-        const size_t earlier = LogLines(log_).size();
+        const size_t earlier = FreezeStandInIn(frozenIn, inCreation ? 5000u : 600000u);
         SetupRun setup = StartSetup(DistFolder());
         DWORD frozen = 0;
         WaitUntil([&] {
@@ -1471,9 +1475,7 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
     // the files all the same and says how to take the add-in off Excel's list.
     for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm"})
         CopyOrFail(Join(DistFolder(), ferrolin::kSourceHelp), Join(library_, file));
-    SetStandInKnob(excel_standin::kKnobSlowMember, L"Application.Quit");
-    SetStandInKnob(excel_standin::kKnobSlowMs, DWORD{600000});
-    const size_t earlier = LogLines(log_).size();
+    const size_t earlier = FreezeStandInIn(L"Application.Quit");
     SetupRun ufr10{uidriver::Start(Join(DistFolder(), L"UFR10.exe"))};
     const uidriver::MessageBoxInfo frozen = WaitMessage(ufr10, L"Ferrolin", 90000);
     EXPECT_EQ(N(frozen.text),
