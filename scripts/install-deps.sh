@@ -70,7 +70,8 @@ fi
 # (10.0 on bookworm); backports are pinned low by apt, so nothing else changes.
 # FERROLIN_EMULATE_32BIT=0 leaves the machine alone; FERROLIN_EMULATE_32BIT=always sets up the
 # emulation even where the kernel runs 32-bit code, to reproduce such a machine (undo it with
-# "echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386").
+# "echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386"); FERROLIN_EMULATE_32BIT=host leaves the kernel's
+# handler as the machine around this tree registered it (scripts/test-debian13.sh).
 qemu_version() { sed -n 's/.*version \([0-9][0-9.]*\).*/\1/p' | head -n 1; }
 # The interpreter the kernel runs for 32-bit programs, empty where they run natively. With
 # flag F it is the file opened at registration, which an upgrade of the package leaves in use.
