@@ -5,9 +5,11 @@
 
 #include <utility>
 
+#include "call_params.h"
 #include "handles.h"
 #include "names.h"
 #include "uncounted_com_object.h"
+#include "wait_painted.h"
 
 namespace ferrolin::excel_calls {
 
@@ -16,11 +18,8 @@ namespace {
 // Excel turns calls away ("retry later") while it starts, recalculates or shows a dialog.
 // Windows makes such a call again for a client whose message filter asks for it
 // (RetryRejectedCall, below); Wine never asks the filter, so a call on an Excel that exists
-// is also made again here until it is taken or kBusyRetryMs have passed since it was first
-// made; then its failure is the step's own. A creation is made once: each try would start
-// another Excel.
-constexpr ULONGLONG kBusyRetryMs = 60000;
-constexpr DWORD kBusyPauseMs = 100;
+// is also made again here (kBusyRetryMs, kBusyPauseMs). A creation is made once: each try
+// would start another Excel.
 
 bool TurnedAway(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
 
@@ -115,13 +114,13 @@ public:
             WaitForSingleObject(heartbeat_.get(), INFINITE);
         }
         IMessageFilter* ours = nullptr;
-        if (SUCCEEDED(CoRegisterMessageFilter(previous_, &ours)) && previous_) previous_->Release();
+        CoRegisterMessageFilter(previous_.get(), &ours);
     }
 
     void Start() {
         if (caller_) return;
         caller_ = GetCurrentThreadId();
-        CoRegisterMessageFilter(&watch_, &previous_);
+        CoRegisterMessageFilter(&watch_, previous_.put());
         stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (stop_) heartbeat_.reset(CreateThread(nullptr, 0, Heartbeat, this, 0, nullptr));
     }
@@ -135,7 +134,7 @@ private:
     }
 
     AnswerWatch watch_;
-    IMessageFilter* previous_ = nullptr;
+    com_ptr<IMessageFilter> previous_;
     DWORD caller_ = 0;
     unique_handle stop_;
     unique_handle heartbeat_;
@@ -196,17 +195,13 @@ struct Creation {
 
 DWORD WINAPI CreateOnOwnThread(void* data) {
     Creation* creation = static_cast<Creation*>(data);
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IDispatch* object = nullptr;
-    HRESULT hr = CoCreateInstance(creation->clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                  reinterpret_cast<void**>(&object));
-    if (SUCCEEDED(hr)) {
-        hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, object, &creation->stream);
-        object->Release();
-    }
+    const com_apartment apartment(COINIT_MULTITHREADED);
+    com_ptr<IDispatch> object;
+    HRESULT hr = CoCreateInstance(creation->clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, object.put_void());
+    if (SUCCEEDED(hr)) hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, object.get(), &creation->stream);
+    object.reset();
     creation->hr = hr;
     creation->Leave();
-    if (SUCCEEDED(init)) CoUninitialize();
     return 0;
 }
 
@@ -316,16 +311,11 @@ bool Keep(DWORD id, bool givenUp) {
 
 // The process of an Excel that answers: its main window's (Application.Hwnd).
 DWORD ProcessOfWindow(IDispatch* application) {
-    DISPID id = DISPID_UNKNOWN;
-    VARIANT window;
-    VariantInit(&window);
-    DISPPARAMS none = {};
+    unique_variant window;
     DWORD process = 0;
-    if (SUCCEEDED(DispIdOf(application, L"Hwnd", &id)) &&
-        SUCCEEDED(Invoke(application, id, DISPATCH_PROPERTYGET, &none, &window, nullptr)) &&
-        SUCCEEDED(VariantChangeType(&window, &window, 0, VT_I4)))
-        GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(&window))), &process);
-    VariantClear(&window);
+    if (SUCCEEDED(CallMember(application, L"Hwnd", DISPATCH_PROPERTYGET, nullptr, 0, window.put())) &&
+        SUCCEEDED(VariantChangeType(window.get(), window.get(), 0, VT_I4)))
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(window.get()))), &process);
     return process;
 }
 
@@ -335,26 +325,6 @@ bool UsersExcelOpen() {
     bool found = false;
     EnumWindows(FindShownExcel, reinterpret_cast<LPARAM>(&found));
     return found;
-}
-
-bool WaitPainted(HANDLE* handles, DWORD count, DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return count == 0;
-        const DWORD got = MsgWaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(end - now),
-                                                    QS_PAINT | QS_SENDMESSAGE);
-        if (got == WAIT_FAILED) return false;
-        if (got < WAIT_OBJECT_0 + count) {
-            // The signalled handle leaves the set: the last one takes its place.
-            handles[got - WAIT_OBJECT_0] = handles[count - 1];
-            if (--count == 0) return true;
-            continue;
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
-            DispatchMessageW(&message);
-    }
 }
 
 void ServerProgramSpan(const wchar_t* commandLine, size_t* start, size_t* length) {
@@ -447,6 +417,25 @@ HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VAR
         [&] { return object->Invoke(id, IID_NULL, kLocale, flags, params, result, exception, &argError); });
 }
 
+HRESULT CallMember(IDispatch* object, Member member, WORD flags, VARIANTARG* reversed, UINT count,
+                   VARIANT* result, EXCEPINFO* exception) {
+    if (!object) return E_POINTER;
+    DISPID id = member.id;
+    if (member.name) {
+        const HRESULT hr = DispIdOf(object, member.name, &id);
+        if (FAILED(hr)) return hr;
+    }
+    CallParams params(reversed, count, flags);
+    return Invoke(object, id, flags, params.get(), result, exception);
+}
+
+com_ptr<IDispatch> MemberObject(IDispatch* object, Member member, VARIANTARG* argument) {
+    unique_variant result;
+    if (FAILED(CallMember(object, member, kCallOrGet, argument, argument ? 1 : 0, result.put())) ||
+        result.vt() != VT_DISPATCH)
+        return nullptr;
+    return com_ptr<IDispatch>::copy(V_DISPATCH(result.get()));
+}
 
 bool AwaitEnd(DWORD process, DWORD ms) {
     StartedExcel* excel = Started(process);

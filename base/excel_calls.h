@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "handles.h"
+
 namespace ferrolin {
 
 inline constexpr CLSID kClsidExcelApplication = {
@@ -24,24 +26,27 @@ inline constexpr LCID kLocale = 1033;  // English (United States)
 inline constexpr DISPID kDispIdAdd = 0xB5;         // AddIns.Add (and the other collections' Add)
 inline constexpr DISPID kDispIdInstalled = 0x226;  // AddIn.Installed
 
+// The rule for every call into an Excel: a call Excel turns away (busy: starting,
+// recalculating, showing a dialog) is made again every kBusyPauseMs until it is taken or
+// kBusyRetryMs have passed, and then fails as Excel answered it; a call (a creation too)
+// that Excel does not answer within kAnswerMs is cancelled, and that Excel given up and
+// ended, kCancelledCallMs later at most. An Excel asked to quit gets kEndMs to end.
+inline constexpr DWORD kBusyRetryMs = 60000;
+inline constexpr DWORD kBusyPauseMs = 100;
 // How long Excel may take to answer a call, or to offer its class after its start.
 inline constexpr DWORD kAnswerMs = 60000;
 // How long a call cancelled for want of an answer may go on waiting before the Excel it
 // waits on is ended: Windows ends the wait at the cancel, Wine's COM waits on until the
 // server answers, and an ended server breaks the call under both.
 inline constexpr DWORD kCancelledCallMs = 5000;
+// How long an Excel told to quit may take to end once its last reference is released.
+inline constexpr DWORD kEndMs = 60000;
 // How long the Excels a program started may take to end once it ends itself.
 inline constexpr DWORD kLeftOverMs = 5000;
 
 // True while a user's Excel shows a window (the programs' own automation instances are
 // hidden).
 bool UsersExcelOpen();
-
-// Waits until every handle is signalled (none given: for the time) or ms have passed, with
-// the caller's windows painted: sent and paint messages only, no input, so that no click
-// runs a handler inside the one that waits. The array is reordered as handles are
-// signalled. True when every handle was signalled.
-bool WaitPainted(HANDLE* handles, DWORD count, DWORD ms);
 
 // The program a server's command line starts, as its first character and length: a quoted
 // path, else a path running to the ".exe" that a blank or the end follows (Office
@@ -65,6 +70,34 @@ HRESULT Create(const CLSID& clsid, IDispatch** object, DWORD* process = nullptr)
 HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id);
 HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                EXCEPINFO* exception);
+
+// A member of an object: by its pinned dispatch identifier, or by name (looked up first).
+struct Member {
+    Member(DISPID id) : id(id), name(nullptr) {}
+    Member(const wchar_t* name) : id(DISPID_UNKNOWN), name(name) {}
+    DISPID id;
+    const wchar_t* name;
+};
+inline constexpr WORD kCallOrGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+
+// object.member(arguments) under the rule above, throwing nothing: a call or property get
+// (kCallOrGet), or a property put whose value is the one argument. `reversed` holds the
+// arguments last to first; the result goes into `result` and Excel's description of a
+// failure into `exception`, each where given. E_POINTER for a null object.
+HRESULT CallMember(IDispatch* object, Member member, WORD flags, VARIANTARG* reversed = nullptr, UINT count = 0,
+                   VARIANT* result = nullptr, EXCEPINFO* exception = nullptr);
+// object.member(argument) as a call or property get whose result is an object; empty when
+// the call fails or gives no object.
+com_ptr<IDispatch> MemberObject(IDispatch* object, Member member, VARIANTARG* argument = nullptr);
+
+// While a user's Excel is open, asks the user (ask(): true for Retry) to close it. True once
+// none is open, false when the user gave up.
+template <class Ask>
+bool UntilUsersExcelClosed(Ask ask) {
+    while (UsersExcelOpen())
+        if (!ask()) return false;
+    return true;
+}
 
 // Waits, windows painted, up to ms for the Excel that Create started in that process to
 // end (its last reference released after Quit), and ends it when it has not. True only

@@ -31,6 +31,24 @@ struct HandleCloser {
 };
 using unique_handle = std::unique_ptr<void, HandleCloser>;
 
+// The two handles CreateProcess gives back, closed with the owner.
+struct unique_process_information {
+    unique_handle process;
+    unique_handle thread;
+    DWORD processId = 0;
+    DWORD threadId = 0;
+
+    unique_process_information() noexcept = default;
+    explicit unique_process_information(const PROCESS_INFORMATION& info) noexcept
+        : process(info.hProcess), thread(info.hThread), processId(info.dwProcessId), threadId(info.dwThreadId) {}
+};
+
+struct ModuleFreer {
+    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
+};
+// A module loaded with LoadLibrary(Ex), freed with its owner.
+using unique_hmodule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
 // A file handle: CreateFile reports failure as INVALID_HANDLE_VALUE, not NULL.
 inline unique_handle adopt_file(HANDLE h) {
     return unique_handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
@@ -154,6 +172,11 @@ public:
     unique_excepinfo() noexcept : info_{} {}
     unique_excepinfo(const unique_excepinfo&) = delete;
     unique_excepinfo& operator=(const unique_excepinfo&) = delete;
+    unique_excepinfo(unique_excepinfo&& o) noexcept : info_(std::exchange(o.info_, EXCEPINFO{})) {}
+    unique_excepinfo& operator=(unique_excepinfo&& o) noexcept {
+        if (this != &o) { reset(); info_ = std::exchange(o.info_, EXCEPINFO{}); }
+        return *this;
+    }
     ~unique_excepinfo() { reset(); }
 
     EXCEPINFO* get() noexcept { return &info_; }
@@ -214,6 +237,22 @@ public:
 private:
     T* p_ = nullptr;
 };
+
+// Runs a step when the scope is left, however it is left: for the undo of a change that has
+// no resource of its own to own (a registration, a setting, a file written for a test).
+template <class Step>
+class scope_exit {
+public:
+    explicit scope_exit(Step step) noexcept : step_(std::move(step)) {}
+    scope_exit(const scope_exit&) = delete;
+    scope_exit& operator=(const scope_exit&) = delete;
+    ~scope_exit() { step_(); }
+
+private:
+    Step step_;
+};
+template <class Step>
+scope_exit<Step> on_scope_exit(Step step) noexcept { return scope_exit<Step>(std::move(step)); }
 
 // Balances a successful CoInitialize/OleInitialize on the same thread.
 class com_apartment {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -43,6 +44,21 @@ public:
     // The HRESULT a VB client reads back as Err.Number == number.
     HRESULT hresult() const noexcept {
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number_ & 0xFFFF);
+    }
+
+    // What a catch block caught, as a VB error: a VB error as it is, out of memory as
+    // error 7, anything else as the fallback the caller's edge gives. Call it only inside
+    // a catch block.
+    static VbError Caught(VbError fallback) {
+        try {
+            throw;
+        } catch (const VbError& error) {
+            return error;
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory();
+        } catch (...) {
+            return fallback;
+        }
     }
 
 private:

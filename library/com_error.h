@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <new>
 #include <string>
 
 #include "vb_error.h"
@@ -28,12 +27,8 @@ HRESULT Guarded(Body&& body) noexcept {
     try {
         body();
         return S_OK;
-    } catch (const VbError& e) {
-        return ReportVbError(e);
-    } catch (const std::bad_alloc&) {
-        return ReportVbError(VbError::OutOfMemory());
     } catch (...) {
-        return ReportVbError(VbError::InvalidCall());
+        return ReportVbError(VbError::Caught(VbError::InvalidCall()));
     }
 }
 

@@ -113,18 +113,11 @@ unique_variant Invoke(const Object& object, DISPID id, WORD flags, Args args) {
     reversed.reserve(args.size());
     for (auto it = args.end(); it != args.begin();) reversed.push_back((--it)->get());
 
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{};
-    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-    params.cArgs = static_cast<UINT>(reversed.size());
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        params.rgdispidNamedArgs = &putId;
-        params.cNamedArgs = 1;
-    }
     unique_variant result;
     unique_excepinfo exception;
-    const HRESULT hr = excel_calls::Invoke(object.get(), id, flags, &params,
-                                           (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(), exception.get());
+    const HRESULT hr = excel_calls::CallMember(object.get(), id, flags, reversed.data(),
+                                               static_cast<UINT>(reversed.size()),
+                                               (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.get(), exception.get());
     if (FAILED(hr)) throw ErrorFromHresult(hr, &exception);
     return result;
 }
@@ -151,7 +144,7 @@ Object ToObject(const VARIANT& value) {
     }
 }
 
-constexpr WORD kCallOrGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+using excel_calls::kCallOrGet;
 
 unique_variant Get(const Object& object, const wchar_t* name, Args args) {
     return Invoke(object, DispIdOf(object, name), kCallOrGet, args);

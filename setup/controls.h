@@ -14,6 +14,12 @@ enum : int {
     Abort = Command1,
     Next = Command2,
     Back = Command3,
+    // The destination page's button that opens the folder picker.
+    Browse = Command4,
+    // The folder picker's buttons.
+    PickerCancel = Command1,
+    PickerOk = Command2,
+    NewFolder = Command3,
     // Labels
     Label1 = 1011,
     Label2 = 1012,

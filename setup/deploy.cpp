@@ -97,7 +97,7 @@ bool Skipped(const SystemComponent& component) {
 bool ComponentPresent(const SystemComponent& component) {
     std::wstring folder;
     return ComponentFolderOf(SourceFile(component.sourceName), &folder) &&
-           fso::FileExists(folder + L"\\" + component.presentTest);
+           fso::FileExists(fso::JoinPath(folder, component.presentTest));
 }
 
 namespace {
@@ -180,7 +180,7 @@ void prcCopyComponent(const SystemComponent& row) {
     FailuresRecorded failures;
     failures.Run([&] {
         if (!placeable) throw Win32Error(fso::FileExists(source) ? ERROR_BAD_EXE_FORMAT : ERROR_FILE_NOT_FOUND);
-        fso::copyfile(source, systemFolder + L"\\" + row.installedName, true);
+        fso::CopyFileTo(source, fso::JoinPath(systemFolder, row.installedName), true);
     });
     if (failures.Pending()) {
         Critical(row.copyFailure);
@@ -195,8 +195,8 @@ void prcRegisterComponent(const SystemComponent& component, const std::wstring& 
     // The registrar of the component's own system folder: the 32-bit one registers a 32-bit
     // file in the 32-bit view of the registry, where 32-bit Excel looks, the 64-bit one a
     // 64-bit file in the 64-bit view.
-    prcRegisterFile(systemFolder + L"\\" + kRegistrarProgram,
-                    kRegistrarCommand + systemFolder + L"\\" + component.registeredName);
+    prcRegisterFile(fso::JoinPath(systemFolder, kRegistrarProgram),
+                    kRegistrarCommand + fso::JoinPath(systemFolder, component.registeredName));
 }
 
 bool LibraryUnregistered(const SystemComponent& component, std::wstring* systemFolder) {
@@ -217,7 +217,7 @@ void prcCopyUninstallers() {
     FailuresRecorded failures;
     for (const wchar_t* uninstaller : {kUninstaller10, kUninstaller11}) {
         const std::wstring name = std::wstring(uninstaller) + kProgramExt;
-        failures.Run([&] { fso::copyfile(SourceFile(name), systemFolder + L"\\" + name, true); });
+        failures.Run([&] { fso::CopyFileTo(SourceFile(name), fso::JoinPath(systemFolder, name), true); });
     }
     failures.Stop();
 }
@@ -225,14 +225,14 @@ void prcCopyUninstallers() {
 void prcCopyAddin(const std::wstring& folder) {
     FailuresRecorded failures;
     failures.Run([&] {
-        fso::copyfile(SourceFile(kSourceWorkbook), fso::AddinFile(folder, kProductTitle, kWorkbookExt), true);
+        fso::CopyFileTo(SourceFile(kSourceWorkbook), fso::AddinFile(folder, kProductTitle, kWorkbookExt), true);
     });
     if (failures.Pending()) {
         Critical(kMsgCopyAddinHead + std::wstring(kProductTitle) + kMsgCopyTail);
         EndProgram(SetupEnd::AddinNotCopied);
     }
     failures.Run([&] {
-        fso::copyfile(SourceFile(kSourceHelp), fso::AddinFile(folder, kProductTitle, kHelpExt), true);
+        fso::CopyFileTo(SourceFile(kSourceHelp), fso::AddinFile(folder, kProductTitle, kHelpExt), true);
     });
     if (failures.Pending())
         Critical(kMsgCopyHelpHead + std::wstring(kProductTitle) + kMsgCopyTail);
@@ -245,7 +245,7 @@ void prcDeleteAddin(const std::wstring& title) {
     const std::wstring path = fso::AddinFile(folder, title, kWorkbookExt);
     if (!fso::FileExists(path)) return;
     FailuresRecorded failures;
-    failures.Run([&] { fso::deletefile(path, true); });
+    failures.Run([&] { fso::DeleteFileAt(path, true); });
     if (failures.Pending()) {
         MsgBox(kMsgCantContinue, MB_OK | MB_ICONINFORMATION, kMessageTitle);
         blnExitInstall = true;
@@ -257,7 +257,7 @@ void prcDeleteAddin(const std::wstring& title) {
 void prcCreateDefaultFolder() {
     FailuresRecorded failures;
     failures.Run([&] {
-        // Excel is asked twice (test, then create), each time an instance of its own.
+        // The folder is tested, then created; Excel is asked for it once in a run.
         if (!fso::FolderExists(GetDefaultFolder())) fso::CreateFolder(GetDefaultFolder());
     });
     if (failures.Pending()) Critical(failures.Error().description(), kProductName);

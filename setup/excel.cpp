@@ -64,8 +64,6 @@ void CloseExcel(ExcelOnFirstUse& excel, FailuresRecorded& failures) {
     excel.Release();
 }
 
-// How long setup's Excel may take to end after Quit, before setup ends it.
-constexpr DWORD kExcelEndMs = 60000;
 // How long the user's Excel may take to show its window before the final message.
 constexpr ULONGLONG kExcelShownMs = 30000;
 
@@ -151,8 +149,7 @@ void prcAddToExcel(const std::wstring& title) {
     Call(GetObj(excel(), L"Workbooks"), L"Add");
     // This Excel runs with setup's administrator rights: it stays hidden, takes the add-in
     // and quits. The Excel the user keeps is started afterwards with the user's own rights.
-    // The finishing window stays on screen meanwhile (it was hidden only while setup's
-    // Excel came up visible over it), and owns every message of this step.
+    // The finishing window stays on screen meanwhile and owns every message of this step.
     Call(GetObj(excel(), L"AddIns"), kDispIdAdd, {workbook});
     SetInstalled(excel(), title, true);
 
@@ -184,7 +181,7 @@ void prcAddToExcel(const std::wstring& title) {
     }
     CloseExcel(excel, failures);
     failures.Stop();
-    if (!excel_calls::AwaitEnd(process, kExcelEndMs) || !AddinListed(version, workbook, WorkbookName(title))) {
+    if (!excel_calls::AwaitEnd(process, excel_calls::kEndMs) || !AddinListed(version, workbook, WorkbookName(title))) {
         MsgBox(kMsgAddinNotListed, MB_OK | MB_ICONEXCLAMATION, kMessageTitle);
         EndProgram(SetupEnd::AddinNotListed);
     }

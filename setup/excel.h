@@ -13,17 +13,20 @@ namespace ferrolin {
 // Excel's program identifier (its class identifiers: excel_calls.h).
 inline constexpr wchar_t kExcelProgId[] = L"Excel.application";
 
-// Takes the add-in "Ferrolin 1.1" out of Excel's installed add-ins, closes that Excel
-// instance, unloads the terms page and shows the next page modally; returns only after
-// the next page was closed. Every Excel step's failure is skipped.
+// Once no Excel of the user's is open, takes the add-in "Ferrolin 1.1" out of Excel's
+// installed add-ins on a hidden Excel of setup's and has that Excel quit; unloads the terms
+// page and shows the next page modally; returns only after the next page was closed. Every
+// Excel step's failure is skipped.
 void prcRemoveFromExcel(Form& nextPage);
 
-// Adds the installed add-in workbook (the install record's folder, the title, ".xla") to
-// Excel's add-in list and installs it, on a hidden Excel of setup's that then quits; checks
-// that Excel's list holds it (else says how to finish and ends with its own code); has the
-// desktop's shell open that Excel's program for the user, maximised; shows the final
-// message and ends the program. A failure up to the installation is not handled here: it
-// stops the program with its message.
+// Once no Excel of the user's is open and the registrars have ended (or been ended), adds
+// the installed add-in workbook (the install record's folder, the title, ".xla") to
+// Excel's add-in list and installs it, on a hidden Excel of setup's that then quits; waits
+// for that Excel's end (it writes its list then) and checks that the list holds it (else
+// says how to finish and ends with its own code); once no Excel of the user's is open
+// again, has the desktop's shell open that Excel's program for the user, maximised, with
+// the user's rights; shows the final message and ends the program. A failure up to the
+// installation is not handled here: it stops the program with its message.
 [[noreturn]] void prcAddToExcel(const std::wstring& title);
 
 // Excel's add-in library folder (trimmed) when it exists, otherwise "C:\Ferrolin". The

@@ -46,7 +46,7 @@ void CreateFolder(const std::wstring& path) {
     if (!CreateDirectoryW(path.c_str(), nullptr)) throw LastWin32Error();
 }
 
-void copyfile(const std::wstring& source, const std::wstring& target, bool overwrite) {
+void CopyFileTo(const std::wstring& source, const std::wstring& target, bool overwrite) {
     // A read-only target cannot be written: Windows refuses to overwrite it, and so do we
     // where the platform would not (Wine).
     const DWORD targetAttributes = Attributes(target);
@@ -61,7 +61,7 @@ void copyfile(const std::wstring& source, const std::wstring& target, bool overw
     DeleteFileW((target + kZoneMarkStream).c_str());
 }
 
-void deletefile(const std::wstring& path, bool force) {
+void DeleteFileAt(const std::wstring& path, bool force) {
     const DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) throw LastWin32Error();
     const bool clearReadOnly = force && (attributes & FILE_ATTRIBUTE_READONLY);

@@ -3,7 +3,7 @@
 // A failing operation raises VbError with the Win32 error code as its number and the
 // system's own description (FormatMessage).
 //
-// copyfile and deletefile keep the member names in lower case: the mixed-case names are
+// CopyFileTo and DeleteFileAt stand for the object's CopyFile and DeleteFile, whose names are
 // macros of <windows.h>.
 #pragma once
 
@@ -21,10 +21,10 @@ bool FolderExists(const std::wstring& path);
 void CreateFolder(const std::wstring& path);
 // Copies a file; an existing target is overwritten unless overwrite is False (then the
 // copy fails). Fails when the source is missing or the target cannot be written.
-void copyfile(const std::wstring& source, const std::wstring& target, bool overwrite = true);
+void CopyFileTo(const std::wstring& source, const std::wstring& target, bool overwrite = true);
 // Deletes a file; with force also a read-only one. Fails when the file is missing, open
 // in another program without delete sharing, or access is refused.
-void deletefile(const std::wstring& path, bool force = false);
+void DeleteFileAt(const std::wstring& path, bool force = false);
 
 // Drive types as the script object numbers them.
 enum DriveTypeConst : long {

@@ -114,9 +114,9 @@ void FrmPath::CreateControls() {
     AddControl(ctl::Dir1, ControlKind::List, nullptr,
                WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                WS_EX_CLIENTEDGE, {120, 600, 3600, 2520}, {});
-    AddButton(ctl::Command3, kCaptionNewFolderButton, {3960, 600, 1680, 375});
-    AddButton(ctl::Command2, kCaptionOk, {3960, 1080, 1680, 375});
-    AddButton(ctl::Command1, kCaptionCancel, {3960, 1560, 1680, 375});
+    AddButton(ctl::NewFolder, kCaptionNewFolderButton, {3960, 600, 1680, 375});
+    AddButton(ctl::PickerOk, kCaptionOk, {3960, 1080, 1680, 375});
+    AddButton(ctl::PickerCancel, kCaptionCancel, {3960, 1560, 1680, 375});
     AddControl(ctl::lblPath, ControlKind::Label, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
                0, {240, 3540, 5295, 645}, {L"Arial", 9, false});
     UseWindowColours(ctl::lblPath);
@@ -207,8 +207,7 @@ void FrmPath::FillFolders() {
     }
     // The open folder is the selected entry.
     SendMessageW(list, LB_SETCURSEL, folderPaths_.empty() ? -1 : folderPaths_.size() - 1, 0);
-    const std::wstring parent = dirPath_.back() == L'\\' ? dirPath_ : dirPath_ + L"\\";
-    for (const std::wstring& child : children) add(level, child, parent + child);
+    for (const std::wstring& child : children) add(level, child, fso::JoinPath(dirPath_, child));
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -262,15 +261,15 @@ void FrmPath::Notify(int id, int code) {
 
 void FrmPath::Click(int id) {
     switch (id) {
-    case ctl::Command3:  // New folder
+    case ctl::NewFolder:
         NewFolder();
         break;
-    case ctl::Command2:  // Ok
+    case ctl::PickerOk:
         frmWizard1.SetText(ctl::txtPathdefault, ToUpper(TrimBlanks(Text(ctl::lblPath))));
         blnPathChosen = true;
         Unload();
         break;
-    case ctl::Command1:  // Cancel
+    case ctl::PickerCancel:
         Unload();
         break;
     default:

@@ -41,7 +41,7 @@ protected:
     void Notify(int id, int code) override;
     void Click(int id) override;
     // Escape is Cancel.
-    void Escape() override { Click(ctl::Command1); }
+    void Escape() override { Click(ctl::PickerCancel); }
 
 private:
     // The drive list: filled with the machine's drives; setting the drive selects it and

@@ -23,7 +23,7 @@ void FrmWizard1::CreateControls() {
     AddLabel(ctl::Label1, kLabelWhere, {1980, 360, 4800, 285});
     // Created afresh after "<< Back", the page shows the default destination again.
     AddTextBox(ctl::txtPathdefault, strDefaultPath.c_str(), {1980, 720, 3600, 330});
-    AddButton(ctl::Command4, kCaptionBrowse, {5700, 705, 1140, 360});
+    AddButton(ctl::Browse, kCaptionBrowse, {5700, 705, 1140, 360});
     AddLabel(ctl::lblCopy, kLabelCopying, {1980, 1320, 4200, 285}, false);
     AddIcon(ctl::Image1, IDI_SETUP, {6240, 1560, 480, 480});
     AddLine(ctl::Line1, {120, 2250, 6720, 30});
@@ -38,7 +38,7 @@ bool FrmWizard1::Exit_Install() const {
 
 void FrmWizard1::Click(int id) {
     switch (id) {
-    case ctl::Command4:  // Browse
+    case ctl::Browse:
         frmPath.Show(true);
         break;
     case ctl::Back:

@@ -53,12 +53,11 @@ bool prcInitControls() {
 }
 
 void prcWaitForExcelClosed(bool beforeAnyChange) {
-    while (excel_calls::UsersExcelOpen()) {
-        const std::wstring text = std::wstring(kMsgCloseExcel) +
-                                  (beforeAnyChange ? kMsgCloseExcelNothingChanged : kMsgCloseExcelListKept);
-        if (MsgBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) != IDRETRY)
-            EndProgram(SetupEnd::ExcelOpenCancelled);
-    }
+    const std::wstring text =
+        std::wstring(kMsgCloseExcel) + (beforeAnyChange ? kMsgCloseExcelNothingChanged : kMsgCloseExcelListKept);
+    if (!excel_calls::UntilUsersExcelClosed(
+            [&] { return MsgBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION, kMessageTitle) == IDRETRY; }))
+        EndProgram(SetupEnd::ExcelOpenCancelled);
 }
 
 void prcCheckAccount() {

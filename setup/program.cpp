@@ -2,6 +2,7 @@
 
 #include "form.h"
 #include "frmPreparing.h"
+#include "excel_calls.h"
 #include "names.h"
 #include "optional_export.h"
 
@@ -91,15 +92,7 @@ std::wstring RuntimeErrorText(const VbError& error) {
 }
 
 VbError CaughtError() {
-    try {
-        throw;
-    } catch (const VbError& error) {
-        return error;
-    } catch (const std::bad_alloc&) {
-        return VbError::OutOfMemory();
-    } catch (...) {
-        return VbError::Internal();
-    }
+    return VbError::Caught(VbError::Internal());
 }
 
 void StopWithRuntimeError(const VbError& error) {

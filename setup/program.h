@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "excel_calls.h"
 #include "vb_error.h"
+#include "wait_painted.h"
 
 namespace ferrolin {
 
@@ -51,9 +51,9 @@ void EndIfAnotherSetupRuns();
 [[noreturn]] void EndProgram(SetupEnd how);
 
 // Waits until every handle is signalled (none given: for the time) or ms have passed, with
-// setup's windows painted but no click taken (excel_calls::WaitPainted).
+// setup's windows painted but no click taken.
 inline bool WaitPainted(std::vector<HANDLE> handles, DWORD ms) {
-    return excel_calls::WaitPainted(handles.data(), static_cast<DWORD>(handles.size()), ms);
+    return WaitPainted(handles.data(), static_cast<DWORD>(handles.size()), ms);
 }
 
 // A message box owned by the program's active window; the answer is the button's ID.

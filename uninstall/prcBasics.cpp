@@ -102,7 +102,7 @@ void prcRemove(const Folder& folder, short& intAttempts, HWND owner) {
     UninstallEnd end = UninstallEnd::Removed;
     // The files go all the same: the user asked for the removal, and Excel offers to take
     // an add-in whose file is gone off its list.
-    if (!prcExcel::prcRemoveFromExcel(kFileStem)) end = UninstallEnd::ExcelNotEnded;
+    if (!prcExcel::RemoveFromExcel(kFileStem)) end = UninstallEnd::ExcelNotEnded;
     wchar_t workbook[kPathChars];
     if (FilePath(folder, kWorkbookExt, workbook)) prcExcel::prcForgetAddin(workbook);
     prcUninstallFiles(folder, intAttempts);

@@ -17,7 +17,7 @@ bool prcWaitForExcelClosed(HWND owner);
 // for (it writes its list when it ends). An add-in that is not listed, or an Excel that
 // cannot be started, leaves nothing to do; every failing step is skipped. False when that
 // Excel stopped answering or did not end, and was ended: its list may still hold the add-in.
-bool prcRemoveFromExcel(const wchar_t* title);
+bool RemoveFromExcel(const wchar_t* title);
 
 // Takes the workbook (its full path) out of Excel's Add-ins dialog, where Excel keeps an
 // add-in that is listed but not installed: the value of that name under each Office

@@ -193,7 +193,7 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
         c.application.reset();
         c.created.reset();
         EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
-        auto lines = LogOf(LogLines(log), c.processId);
+        auto lines = LinesOf(Events(log), c.processId);
         ASSERT_GE(lines.size(), 3u) << c.name << JoinLines(lines);
         // A server COM starts runs as its launching client, with the client's rights.
         EXPECT_EQ("Start " + Narrow(excel_standin::RightsOf(GetCurrentProcess())), Narrow(lines.front())) << c.name;
@@ -705,7 +705,7 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
         L"Application.Quit",
         L"End Quit",
     };
-    auto lines = LogOf(LogLines(log), processId);
+    auto lines = LinesOf(Events(log), processId);
     ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size()) << JoinLines(lines);
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Narrow(expected[i]), Narrow(lines[i])) << "line " << i + 1;
 }
@@ -719,10 +719,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     ASSERT_EQ(0, ExitCodeOf(recorder, L"/Register \"" + urls + L"\""));
     EXPECT_EQ(Narrow(L"\"" + recorder + L"\" /Log \"" + urls + L"\" \"%1\""),
               Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))));
-    struct Unregister {
-        std::wstring recorder;
-        ~Unregister() { ExitCodeOf(recorder, L"/Unregister"); }
-    } unregister{recorder};
+    const auto unregister = ferrolin::on_scope_exit([&] { ExitCodeOf(recorder, L"/Unregister"); });
 
     auto app = CreateByProgId(L"Excel.Application");
     ASSERT_TRUE(app);

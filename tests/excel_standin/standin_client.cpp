@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "call_params.h"
 #include "excel_standin.h"
 #include "test_support.h"
 
@@ -87,15 +88,10 @@ Outcome Invoke(IDispatch* target, DISPID id, WORD flags, CallArgs args) {
     auto& items = args.items();
     std::vector<VARIANT> reversed;
     for (auto it = items.rbegin(); it != items.rend(); ++it) reversed.push_back(*it->get());
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags & DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &named;
-        params.cNamedArgs = 1;
-    }
+    ferrolin::CallParams params(reversed.data(), static_cast<UINT>(reversed.size()), flags);
     ferrolin::unique_excepinfo info;
     UINT argError = 0;
-    outcome.hr = target->Invoke(id, IID_NULL, 1033, flags, &params, outcome.value.put(), info.get(), &argError);
+    outcome.hr = target->Invoke(id, IID_NULL, 1033, flags, params.get(), outcome.value.put(), info.get(), &argError);
     if (outcome.hr == DISP_E_EXCEPTION) {
         outcome.number = info->scode ? info->scode & 0xFFFF : info->wCode;
         outcome.description = info->bstrDescription ? info->bstrDescription : L"";
@@ -199,12 +195,28 @@ Knobs& Knobs::number(const wchar_t* name, DWORD value) {
 CleanAddInList::CleanAddInList() { ClearAddInList(); }
 CleanAddInList::~CleanAddInList() { ClearAddInList(); }
 
-std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId) {
-    const std::wstring prefix = std::to_wstring(processId) + L" ";
-    std::vector<std::wstring> own;
-    for (const std::wstring& line : lines)
-        if (line.compare(0, prefix.size(), prefix) == 0) own.push_back(line.substr(prefix.size()));
-    return own;
+std::vector<Event> Events(const std::wstring& log) {
+    std::vector<Event> events;
+    for (const std::wstring& line : testing_support::LogLines(log)) {
+        const size_t blank = line.find(L' ');
+        if (blank == std::wstring::npos) continue;
+        events.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), line.substr(blank + 1)});
+    }
+    return events;
+}
+
+std::vector<DWORD> Instances(const std::vector<Event>& events) {
+    std::vector<DWORD> pids;
+    for (const Event& e : events)
+        if (e.text.rfind(L"Start ", 0) == 0) pids.push_back(e.pid);
+    return pids;
+}
+
+std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid) {
+    std::vector<std::wstring> lines;
+    for (const Event& e : events)
+        if (e.pid == pid) lines.push_back(e.text);
+    return lines;
 }
 
 }  // namespace standin_test

@@ -88,7 +88,16 @@ public:
     CleanAddInList& operator=(const CleanAddInList&) = delete;
 };
 
-// Log lines of one process, without the process id (the log read by testing_support::LogLines).
-std::vector<std::wstring> LogOf(const std::vector<std::wstring>& lines, DWORD processId);
+// The stand-in's log, a line "<process id> <event>" each, as (process, event) pairs in the
+// order written.
+struct Event {
+    DWORD pid;
+    std::wstring text;
+};
+std::vector<Event> Events(const std::wstring& log);
+// The processes that logged their start, in the order they started.
+std::vector<DWORD> Instances(const std::vector<Event>& events);
+// The events of one process.
+std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid);
 
 }  // namespace standin_test

@@ -258,11 +258,11 @@ TEST(BadInput, RandomArgumentsGiveOnlyVbErrors) {
         if (r.hr == S_OK) {
             outcome = "ok";
         } else if (r.hr == DISP_E_EXCEPTION) {
-            outcome = "VB error " + std::to_string(HRESULT_CODE(r.exception.scode));
-            EXPECT_TRUE(IsVbError(r.exception.scode))
+            outcome = "VB error " + std::to_string(HRESULT_CODE(r.exception->scode));
+            EXPECT_TRUE(IsVbError(r.exception->scode))
                 << "call " << call << " " << testing_support::Narrow(m.name) << ": raised 0x" << std::hex
-                << r.exception.scode;
-            EXPECT_NE(r.exception.bstrDescription, nullptr) << "call " << call << ": no description";
+                << r.exception->scode;
+            EXPECT_NE(r.exception->bstrDescription, nullptr) << "call " << call << ": no description";
         } else {
             char text[16];
             snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(r.hr));

@@ -24,7 +24,7 @@ TEST(Concurrency, FourProcessesWriteAndReadTheRecord) {
 
     std::vector<ferrolin::unique_handle> clients;
     for (int writer = 0; writer < kProcesses; ++writer) {
-        clients.push_back(Start(L"\"" + ProgramFolder() + L"\\library_client.exe\" hammer " +
+        clients.push_back(Start(ProgramFolder() + L"\\library_client.exe", L"hammer " +
                                 std::to_wstring(writer) + L" " + std::to_wstring(kIterations)));
         ASSERT_TRUE(clients.back()) << "client " << writer << " did not start";
     }

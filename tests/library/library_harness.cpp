@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "call_params.h"
 #include "vb_variant.h"
 
 namespace library_harness {
@@ -15,16 +16,13 @@ using ferrolin::unique_variant;
 std::wstring LibraryPath() { return ProgramFolder() + L"\\IFR_v11.dll"; }
 
 LoadedLibrary::LoadedLibrary() : module_(LoadLibraryW(LibraryPath().c_str())) {}
-LoadedLibrary::~LoadedLibrary() {
-    if (module_) FreeLibrary(module_);
-}
 
 com_ptr<IClassFactory> LoadedLibrary::Factory() const {
     com_ptr<IClassFactory> factory;
     if (!module_) return factory;
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+        reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllGetClassObject")));
     if (get) get(CLSID_CLibrary, IID_IClassFactory, factory.put_void());
     return factory;
 }
@@ -38,19 +36,12 @@ com_ptr<_CLibrary> LoadedLibrary::Create() const {
 
 HRESULT LoadedLibrary::CanUnloadNow() const {
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
-    auto can = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    auto can = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllCanUnloadNow")));
     return can ? can() : E_FAIL;
 }
 
-unique_handle Start(const std::wstring& commandLine) {
-    std::wstring line = commandLine;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return unique_handle(pi.hProcess);
+unique_handle Start(const std::wstring& program, const std::wstring& arguments) {
+    return std::move(testing_support::StartProgram(program, arguments).process);
 }
 
 int Regsvr32(bool unregister) {
@@ -100,38 +91,6 @@ unique_variant Missing() {
     return v;
 }
 
-std::vector<BYTE> BytesOf(const VARIANT& v) {
-    if (V_VT(&v) != (VT_ARRAY | VT_UI1) || !V_ARRAY(&v)) return {};
-    SAFEARRAY* a = V_ARRAY(&v);
-    LONG lower = 0, upper = -1;
-    SafeArrayGetLBound(a, 1, &lower);
-    SafeArrayGetUBound(a, 1, &upper);
-    if (upper < lower) return {};
-    std::vector<BYTE> bytes(static_cast<size_t>(upper - lower + 1));
-    ferrolin::safearray_access access(a);
-    if (access) memcpy(bytes.data(), access.data<BYTE>(), bytes.size());
-    return bytes;
-}
-
-std::wstring BinaryText(const VARIANT& v) {
-    const std::vector<BYTE> bytes = BytesOf(v);
-    std::wstring text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
-}
-
-DispatchResult::~DispatchResult() {
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-}
-
-DispatchResult::DispatchResult(DispatchResult&& o) noexcept
-    : hr(o.hr), value(std::move(o.value)), exception(o.exception), argError(o.argError) {
-    o.exception = EXCEPINFO{};
-}
-
 DISPID DispIdOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
@@ -143,17 +102,10 @@ DispatchResult Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<uniq
     // IDispatch takes the arguments last to first.
     std::vector<VARIANT> reversed;
     for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->get());
-    DISPPARAMS params = {};
-    params.cArgs = static_cast<UINT>(reversed.size());
-    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-    DISPID put = DISPID_PROPERTYPUT;
-    if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && !reversed.empty()) {
-        params.cNamedArgs = 1;
-        params.rgdispidNamedArgs = &put;
-    }
+    ferrolin::CallParams params(reversed.data(), static_cast<UINT>(reversed.size()), flags);
     DispatchResult result;
-    result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.value.put(),
-                               &result.exception, &result.argError);
+    result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params.get(), result.value.put(),
+                               result.exception.get(), &result.argError);
     return result;
 }
 

@@ -26,21 +26,20 @@ using testing_support::ProgramFolder;
 class LoadedLibrary {
 public:
     LoadedLibrary();
-    ~LoadedLibrary();
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
     explicit operator bool() const { return module_ != nullptr; }
-    HMODULE module() const { return module_; }
+    HMODULE module() const { return module_.get(); }
     ferrolin::com_ptr<IClassFactory> Factory() const;
     ferrolin::com_ptr<_CLibrary> Create() const;
     HRESULT CanUnloadNow() const;
 
 private:
-    HMODULE module_ = nullptr;
+    ferrolin::unique_hmodule module_;
 };
 
-// Starts a command line and hands back its process.
-ferrolin::unique_handle Start(const std::wstring& commandLine);
+// Starts a program (full path) with its arguments; its process, empty when it cannot start.
+ferrolin::unique_handle Start(const std::wstring& program, const std::wstring& arguments);
 
 // regsvr32 /s on the DLL for the object's lifetime; regsvr32 /u /s when it ends.
 class Registration {
@@ -73,19 +72,15 @@ ferrolin::unique_variant TextVariant(const std::wstring& text);
 ferrolin::unique_variant LongVariant(long value);
 ferrolin::unique_variant ShortVariant(short value);
 ferrolin::unique_variant Missing();
-std::vector<BYTE> BytesOf(const VARIANT& v);
 
-// Arguments of a call by name, in the order they are written in the call.
+// What a call through IDispatch gave back.
 struct DispatchResult {
     HRESULT hr = S_OK;
     ferrolin::unique_variant value;
-    EXCEPINFO exception{};
+    ferrolin::unique_excepinfo exception;
     UINT argError = 0;
-    ~DispatchResult();
-    DispatchResult() = default;
-    DispatchResult(DispatchResult&& o) noexcept;
-    DispatchResult& operator=(DispatchResult&&) = delete;
 };
+// Arguments of a call by name, in the order they are written in the call.
 template <class... V>
 std::vector<ferrolin::unique_variant> Args(V&&... values) {
     std::vector<ferrolin::unique_variant> args;
@@ -96,9 +91,6 @@ DISPID DispIdOf(IDispatch* object, const wchar_t* name);
 DispatchResult Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<ferrolin::unique_variant>& args);
 DispatchResult CallByName(IDispatch* object, const wchar_t* name, std::vector<ferrolin::unique_variant> args,
                           WORD flags = DISPATCH_METHOD);
-
-// The UTF-16LE text of a byte array variant.
-std::wstring BinaryText(const VARIANT& v);
 
 }  // namespace library_harness
 

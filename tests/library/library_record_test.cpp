@@ -204,8 +204,8 @@ TEST(RecordThroughTheClass, ScriptStyleCallsByName) {
 
     DispatchResult failed = CallByName(d.get(), L"prcSet_Addin", Args(TextVariant(L"")));
     EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(failed.exception.scode, static_cast<SCODE>(0x800A0009));
-    EXPECT_EQ(Text(failed.exception.bstrDescription), L"Subscript out of range");
+    EXPECT_EQ(failed.exception->scode, static_cast<SCODE>(0x800A0009));
+    EXPECT_EQ(Text(failed.exception->bstrDescription), L"Subscript out of range");
 
     // A number where a text is expected is converted as VB converts it.
     EXPECT_EQ(CallByName(d.get(), L"prcSet_Addin", Args(LongVariant(1))).hr, S_OK);

@@ -216,19 +216,10 @@ bool NamesCreatableClass(ITypeLib* library, const std::string& name) {
 }
 
 // The key the early-binding example keeps its options in, removed before and after.
-class OptionsKey {
-public:
-    OptionsKey() { Remove(); }
-    ~OptionsKey() { Remove(); }
-    OptionsKey(const OptionsKey&) = delete;
-    OptionsKey& operator=(const OptionsKey&) = delete;
-
-private:
-    static void Remove() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvicta");
-        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvicta");
-    }
-};
+void RemoveOptionsKey() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvicta");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvicta");
+}
 
 }  // namespace
 
@@ -266,7 +257,8 @@ TEST(VbScript, TheReferenceExamplesRunAsDocumented) {
                               testing_support::Utf16Bytes(L"84114117101"));
     testing_support::WriteRaw(HKEY_CURRENT_USER, record, L"APP_REFINST", REG_BINARY,
                               testing_support::Utf16Bytes(L"1"));
-    OptionsKey options;
+    RemoveOptionsKey();
+    const auto options = ferrolin::on_scope_exit(RemoveOptionsKey);
 
     testing_support::TempDir folder(L"library-doc");
     Registration registration;

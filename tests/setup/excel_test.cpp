@@ -35,35 +35,10 @@ const std::wstring kHost = testing_support::WindowsPath(SETUP_HOST);
 const std::wstring kStandIn = testing_support::WindowsPath(EXCEL_STANDIN);
 const std::wstring kUrlRecorder = testing_support::WindowsPath(URL_RECORDER);
 
-// The log lines as (process id, event) pairs, in the order written.
-struct Event {
-    DWORD pid;
-    std::wstring text;
-};
-std::vector<Event> Events(const std::wstring& log) {
-    std::vector<Event> events;
-    for (const std::wstring& line : testing_support::LogLines(log)) {
-        const size_t blank = line.find(L' ');
-        if (blank == std::wstring::npos) continue;
-        events.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), line.substr(blank + 1)});
-    }
-    return events;
-}
-
-// The instances in the order they started.
-std::vector<DWORD> Instances(const std::vector<Event>& events) {
-    std::vector<DWORD> pids;
-    for (const Event& e : events)
-        if (e.text.rfind(L"Start ", 0) == 0) pids.push_back(e.pid);
-    return pids;
-}
-
-std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid) {
-    std::vector<std::wstring> lines;
-    for (const Event& e : events)
-        if (e.pid == pid) lines.push_back(e.text);
-    return lines;
-}
+using standin_test::Event;
+using standin_test::Events;
+using standin_test::Instances;
+using standin_test::LinesOf;
 
 // Whether `expected` occurs in `lines` in this order (other lines may lie between).
 ::testing::AssertionResult InOrder(const std::vector<std::wstring>& lines,
@@ -402,9 +377,7 @@ TEST_F(ExcelIntegration, DefaultFolderPassesFailuresOn) {
 }
 
 TEST_F(ExcelIntegration, SendMail) {
-    struct Unregister {
-        ~Unregister() { standin_test::ExitCodeOf(kUrlRecorder, L"/Unregister"); }
-    } unregister;
+    const auto unregister = ferrolin::on_scope_exit([] { standin_test::ExitCodeOf(kUrlRecorder, L"/Unregister"); });
     struct Case {
         const char* name;
         std::wstring urls;  // where the mail program records what it opens; empty: none
@@ -461,9 +434,7 @@ TEST_F(ExcelIntegration, SendMail) {
 
 TEST_F(ExcelIntegration, WithoutExcel) {
     ASSERT_EQ(standin_test::ExitCodeOf(kStandIn, L"/UnregServer"), 0);
-    struct Reregister {
-        ~Reregister() { standin_test::ExitCodeOf(kStandIn, L"/RegServer"); }
-    } reregister;
+    const auto reregister = ferrolin::on_scope_exit([] { standin_test::ExitCodeOf(kStandIn, L"/RegServer"); });
     RecordFolder(folder_.path());
     PlaceWorkbook();
 

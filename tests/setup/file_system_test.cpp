@@ -111,12 +111,12 @@ TEST(FileSystem, CopyOverwritesOrFails) {
     MakeReadOnly(dir.file(L"locked.xla"));
 
     // Overwriting is the default, and True asks for it too.
-    fso::copyfile(dir.file(L"fr.xla"), dir.file(L"target.xla"));
+    fso::CopyFileTo(dir.file(L"fr.xla"), dir.file(L"target.xla"));
     EXPECT_EQ(ReadAll(dir.file(L"target.xla")), "new workbook");
     WriteFileBytes(dir.file(L"target.xla"), "old workbook");
-    fso::copyfile(dir.file(L"fr.xla"), dir.file(L"target.xla"), true);
+    fso::CopyFileTo(dir.file(L"fr.xla"), dir.file(L"target.xla"), true);
     EXPECT_EQ(ReadAll(dir.file(L"target.xla")), "new workbook");
-    fso::copyfile(dir.file(L"fr.xla"), dir.file(L"fresh.xla"));
+    fso::CopyFileTo(dir.file(L"fr.xla"), dir.file(L"fresh.xla"));
     EXPECT_EQ(ReadAll(dir.file(L"fresh.xla")), "new workbook");
 
     // A downloaded file's internet zone mark stays behind: the copy carries no
@@ -126,7 +126,7 @@ TEST(FileSystem, CopyOverwritesOrFails) {
     WriteFileBytes(dir.file(L"fr.xla:Zone.Identifier"), mark);
     WriteFileBytes(dir.file(L"target.xla:Zone.Identifier"), mark);
     ASSERT_EQ(ReadAll(dir.file(L"target.xla:Zone.Identifier")), mark) << "no stream written";
-    fso::copyfile(dir.file(L"fr.xla"), dir.file(L"target.xla"));
+    fso::CopyFileTo(dir.file(L"fr.xla"), dir.file(L"target.xla"));
     EXPECT_EQ(ReadAll(dir.file(L"target.xla:Zone.Identifier")), "<missing>") << "the zone mark was kept";
     EXPECT_EQ(ReadAll(dir.file(L"target.xla")), "new workbook");
 
@@ -144,7 +144,7 @@ TEST(FileSystem, CopyOverwritesOrFails) {
         {"read-only target", dir.file(L"fr.xla"), dir.file(L"locked.xla"), true, ERROR_ACCESS_DENIED},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ErrorOf([&] { fso::copyfile(c.source, c.target, c.overwrite); }), c.number) << c.name;
+        EXPECT_EQ(ErrorOf([&] { fso::CopyFileTo(c.source, c.target, c.overwrite); }), c.number) << c.name;
     }
     EXPECT_EQ(ReadAll(dir.file(L"locked.xla")), "read-only target");
     SetFileAttributesW(dir.file(L"locked.xla").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -168,12 +168,12 @@ TEST(FileSystem, DeleteWithForce) {
         const std::wstring path = dir.file(L"Ferrolin 1.1.xla");
         WriteFileBytes(path, "xla");
         if (c.readOnly) MakeReadOnly(path);
-        EXPECT_EQ(ErrorOf([&] { fso::deletefile(path, c.force); }), c.number) << c.name;
+        EXPECT_EQ(ErrorOf([&] { fso::DeleteFileAt(path, c.force); }), c.number) << c.name;
         EXPECT_EQ(fso::FileExists(path), c.number != 0) << c.name;
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
     }
-    EXPECT_EQ(ErrorOf([&] { fso::deletefile(dir.file(L"missing.xla"), true); }), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ErrorOf([&] { fso::DeleteFileAt(dir.file(L"missing.xla"), true); }), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(FileSystem, DeleteFailsWhileAnotherProgramHoldsTheFile) {
@@ -185,7 +185,7 @@ TEST(FileSystem, DeleteFailsWhileAnotherProgramHoldsTheFile) {
         uidriver::Process holder = uidriver::Start(testing_support::WindowsPath(SETUP_HOST), L"hold \"" + path + L"\"");
         HWND window = uidriver::WaitForWindow({setup_host::kHoldCaption, nullptr, holder.id()}, 15000);
         std::wstring description;
-        EXPECT_EQ(ErrorOf([&] { fso::deletefile(path, true); }, &description), ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(ErrorOf([&] { fso::DeleteFileAt(path, true); }, &description), ERROR_SHARING_VIOLATION);
         EXPECT_EQ(description, SystemMessage(ERROR_SHARING_VIOLATION));
         EXPECT_TRUE(fso::FileExists(path));
         // The forced delete that failed gives the file its read-only attribute back.
@@ -193,7 +193,7 @@ TEST(FileSystem, DeleteFailsWhileAnotherProgramHoldsTheFile) {
         uidriver::Close(window);
         EXPECT_EQ(holder.WaitForExit(15000), setup_host::kExitReturned);
     }
-    fso::deletefile(path, true);
+    fso::DeleteFileAt(path, true);
     EXPECT_FALSE(fso::FileExists(path));
     uidriver::EndScenario();
 }

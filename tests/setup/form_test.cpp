@@ -122,8 +122,8 @@ TEST(FormLayer, UnloadLosesContents) {
          [](Form& f) { return !f.Visible(ctl::lblCopy); }},
         {"frmWizard4 chkOk", &frmWizard4, [](Form& f) { f.SetValue(ctl::chkOk, true); },
          [](Form& f) { return !f.Value(ctl::chkOk); }},
-        {"frmWizard4 Command2", &frmWizard4, [](Form& f) { f.SetEnabled(ctl::Command2, true); },
-         [](Form& f) { return !f.Enabled(ctl::Command2); }},
+        {"frmWizard4 Command2", &frmWizard4, [](Form& f) { f.SetEnabled(ctl::Next, true); },
+         [](Form& f) { return !f.Enabled(ctl::Next); }},
         {"frmWizard2 lblAdd", &frmWizard2, [](Form& f) { f.SetVisible(ctl::lblAdd, true); },
          [](Form& f) { return !f.Visible(ctl::lblAdd); }},
     };

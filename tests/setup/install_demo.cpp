@@ -158,20 +158,20 @@ void Walk() {
     Shot("01-terms");
     uidriver::Click(ControlOf(terms, ctl::chkOk));
     Shot("02-terms-agreed");
-    uidriver::PostClick(ControlOf(terms, ctl::Command2));
+    uidriver::PostClick(ControlOf(terms, ctl::Next));
 
     HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
     Shot("03-destination");
-    uidriver::PostClick(ControlOf(destination, ctl::Command4));
+    uidriver::PostClick(ControlOf(destination, ctl::Browse));
     HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
     Shot("04-folder-picker");
-    uidriver::Click(ControlOf(picker, ctl::Command1));
+    uidriver::Click(ControlOf(picker, ctl::PickerCancel));
     uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
-    uidriver::PostClick(ControlOf(destination, ctl::Command2));
+    uidriver::PostClick(ControlOf(destination, ctl::Next));
 
     HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
     Shot("05-addin");
-    uidriver::PostClick(ControlOf(addin, ctl::Command2));
+    uidriver::PostClick(ControlOf(addin, ctl::Next));
     const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName, 120000);
     Shot("06-finished");
     uidriver::PressButton(done.hwnd, IDOK);

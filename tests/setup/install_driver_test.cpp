@@ -114,14 +114,10 @@ TEST(InstallDriver, LibrariesComeOnlyFromTheSystemFolder) {
     const std::wstring planted = folder + L"\\ferrolin_planted.dll";
     const std::wstring source = testing_support::WindowsPath(PLANTED_DLL);
     ASSERT_TRUE(CopyFileW(source.c_str(), planted.c_str(), FALSE)) << Narrow(source);
-    struct Removed {
-        const std::wstring& path;
-        ~Removed() { DeleteFileW(path.c_str()); }
-    } removed{planted};
+    const auto removed = ferrolin::on_scope_exit([&] { DeleteFileW(planted.c_str()); });
 
     // The control: without the first step the loader searches the program's folder.
-    using Loaded = std::unique_ptr<std::remove_pointer_t<HMODULE>, BOOL(WINAPI*)(HMODULE)>;
-    const auto load = [](const wchar_t* name) { return Loaded(LoadLibraryW(name), FreeLibrary); };
+    const auto load = [](const wchar_t* name) { return ferrolin::unique_hmodule(LoadLibraryW(name)); };
     ASSERT_TRUE(load(L"ferrolin_planted.dll"))
         << "the loader does not search the program's folder here: the check would prove nothing";
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));

@@ -219,17 +219,18 @@ std::wstring WindowsPath(const std::string& path) {
     return out;
 }
 
-ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
-    ProgramRun run;
-    const std::string name = Narrow(program) + (arguments.empty() ? "" : " " + Narrow(arguments));
+ferrolin::unique_process_information StartProgram(const std::wstring& program, const std::wstring& arguments,
+                                                  const std::wstring& folder, std::string* why) {
     std::wstring command = L"\"" + program + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        const DWORD error = GetLastError();
+    if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return ferrolin::unique_process_information(process);
+    const DWORD error = GetLastError();
+    if (why) {
         wchar_t* text = nullptr;
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
@@ -237,19 +238,25 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
         std::wstring description = text ? text : L"";
         while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r'))
             description.pop_back();
-        run.what = name + ": could not be started, error " + std::to_string(error) + " (" + Narrow(description) + ")";
-        return run;
+        *why = Narrow(program) + ": could not be started, error " + std::to_string(error) + " (" +
+               Narrow(description) + ")";
     }
-    ferrolin::unique_handle processHandle(process.hProcess);
-    ferrolin::unique_handle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
+    return {};
+}
+
+ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
+    ProgramRun run;
+    const std::string name = Narrow(program) + (arguments.empty() ? "" : " " + Narrow(arguments));
+    const ferrolin::unique_process_information process = StartProgram(program, arguments, L"", &run.what);
+    if (!process.process) return run;
+    if (WaitForSingleObject(process.process.get(), timeout_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(process.process.get(), 1);
+        WaitForSingleObject(process.process.get(), 5000);
         run.what = name + ": still running after " + std::to_string(timeout_ms) + " ms, ended";
         return run;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.process.get(), &code);
     run.exitCode = static_cast<int>(code);
     run.what = name + ": ended with code " + std::to_string(run.exitCode);
     return run;

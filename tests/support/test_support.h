@@ -99,6 +99,11 @@ void RemoveTree(const std::wstring& path);
 // Windows path of a Unix path as Wine maps it (the root is drive Z:). Windows paths pass.
 std::wstring WindowsPath(const std::string& path);
 
+// Starts `program` (a full path) with `arguments`, in `folder` (empty: the test's own). When
+// it cannot start, the result holds no process and `why` (when given) says so in words: the
+// program, the system's error and its description.
+ferrolin::unique_process_information StartProgram(const std::wstring& program, const std::wstring& arguments,
+                                                  const std::wstring& folder = L"", std::string* why = nullptr);
 // A program run to its end: its exit code (-1 when it did not start or did not end in
 // time, and then it is ended), and how it went, in words for a failure message: that it
 // ended with its code, could not be started (the system's error and its description), or

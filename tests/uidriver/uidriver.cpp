@@ -79,7 +79,8 @@ IconKind IconOf(HWND icon_static) {
     if (!shown) return IconKind::None;
 
     RemovePropW(icon_static, uidriver_hook::kAnswerProperty);
-    if (HMODULE hook_module = LoadLibraryW(testing_support::WindowsPath(UIDRIVER_ICON_HOOK).c_str())) {
+    if (const ferrolin::unique_hmodule loaded{LoadLibraryW(testing_support::WindowsPath(UIDRIVER_ICON_HOOK).c_str())}) {
+        HMODULE hook_module = loaded.get();
         const auto procedure =
             reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(
                 GetProcAddress(hook_module, uidriver_hook::kHookProcedure)));
@@ -90,7 +91,6 @@ IconKind IconOf(HWND icon_static) {
                                 SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
             UnhookWindowsHookEx(hook);
         }
-        FreeLibrary(hook_module);
     }
     switch (reinterpret_cast<INT_PTR>(GetPropW(icon_static, uidriver_hook::kAnswerProperty))) {
     case uidriver_hook::kNone: return IconKind::None;
@@ -161,18 +161,12 @@ void Process::Terminate() {
 }
 
 Process Start(const std::wstring& program, const std::wstring& arguments, const std::wstring& current_folder) {
-    std::wstring command = L"\"" + program + L"\"";
-    if (!arguments.empty()) command += L" " + arguments;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        current_folder.empty() ? nullptr : current_folder.c_str(), &si, &pi)) {
-        throw Error("cannot start " + Utf8(program) + " (error " + std::to_string(GetLastError()) + ")");
-    }
-    CloseHandle(pi.hThread);
-    Remember(pi.hProcess);
-    return Process(pi.hProcess, pi.dwProcessId);
+    std::string why;
+    ferrolin::unique_process_information started =
+        testing_support::StartProgram(program, arguments, current_folder, &why);
+    if (!started.process) throw Error(why);
+    Remember(started.process.get());
+    return Process(started.process.release(), started.processId);
 }
 
 int EndScenario() {

@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include "handles.h"
+
 namespace uidriver {
 
 // A wait that ran out; what() names what was awaited and what was there instead.
@@ -83,6 +85,8 @@ Process Start(const std::wstring& program, const std::wstring& arguments = L"",
 
 // Terminates every process started by Start() that still runs; returns how many it ended.
 int EndScenario();
+// The same when the test leaves its scope, also when an assertion stops it early.
+inline auto EndScenarioOnExit() { return ferrolin::on_scope_exit([] { EndScenario(); }); }
 
 // ---- Windows ---------------------------------------------------------------------------
 

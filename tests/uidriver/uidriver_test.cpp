@@ -10,10 +10,6 @@ namespace {
 const DWORD kWaitMs = 10000;
 const std::wstring kProbe = testing_support::WindowsPath(UIDRIVER_PROBE);
 
-struct EndLeftovers {
-    ~EndLeftovers() { uidriver::EndScenario(); }
-};
-
 HWND ProbeWindow(const uidriver::Process& probe) {
     uidriver::WindowQuery query;
     query.caption = L"uidriver probe";
@@ -25,7 +21,7 @@ HWND ProbeWindow(const uidriver::Process& probe) {
 }  // namespace
 
 TEST(UiDriver, ControlsReadAndAct) {
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     uidriver::Process probe = uidriver::Start(kProbe);
     HWND window = ProbeWindow(probe);
 
@@ -59,7 +55,7 @@ TEST(UiDriver, ControlsReadAndAct) {
 }
 
 TEST(UiDriver, MessageBoxes) {
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     const struct Case {
         const wchar_t* argument;
         uidriver::IconKind icon;
@@ -92,7 +88,7 @@ TEST(UiDriver, MessageBoxes) {
 }
 
 TEST(UiDriver, TimeoutsReportWhatTheySaw) {
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     uidriver::Process probe = uidriver::Start(kProbe);
     ProbeWindow(probe);
 
@@ -132,7 +128,7 @@ TEST(UiDriver, Geometry) {
     EXPECT_EQ(testing_support::WindowsPath("/work/b/x.exe"), L"Z:\\work\\b\\x.exe");
     EXPECT_EQ(testing_support::WindowsPath("C:/b/x.exe"), L"C:\\b\\x.exe");
 
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     uidriver::Process probe = uidriver::Start(kProbe);
     HWND window = ProbeWindow(probe);
     const RECT r = uidriver::WindowRect(window);

@@ -24,11 +24,6 @@ const DWORD kWaitRunMs = 30000;  // UFR11's ten seconds, with room for a slow ma
 const DWORD kImmediateMs = 5000;
 const ULONGLONG kTimer1Ms = 10000;
 
-// Ends whatever a scenario left running, also when an assertion stops the test early.
-struct EndLeftovers {
-    ~EndLeftovers() { uidriver::EndScenario(); }
-};
-
 // A temporary folder whose contents may carry names with blanks at either end.
 struct Scratch {
     explicit Scratch(const std::wstring& name) : temp(name) {}
@@ -85,7 +80,7 @@ HWND WaitWindow(const uidriver::Process& ufr11) {
 // current folder, and run side by side.
 TEST(Ufr11, DeletesAfterTheWait) {
     testing_support::CleanRecord clean;
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     Scratch s(L"ufr11-delete");
     const std::wstring pad = L"  pad  ";
     WriteDir(ferrolin::kRecordKey, pad);
@@ -150,7 +145,7 @@ TEST(Ufr11, NotFoundMessage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         testing_support::CleanRecord clean;
-        EndLeftovers end;
+        const auto end = uidriver::EndScenarioOnExit();
         Scratch s(L"ufr11-notfound");
         c.record();
         WriteDir(ferrolin::kRecordKey10, s.temp.path());  // version 1.0's record is not a fallback
@@ -185,7 +180,7 @@ TEST(Ufr11, NotFoundMessage) {
 // ends the program having removed nothing.
 TEST(Ufr11, WaitWindow) {
     testing_support::CleanRecord clean;
-    EndLeftovers end;
+    const auto end = uidriver::EndScenarioOnExit();
     Scratch s(L"ufr11-window");
     WriteDir(ferrolin::kRecordKey, s.temp.path());
     PutAddin(s.temp.path(), kProductTitle);
@@ -256,12 +251,9 @@ TEST(Uninstallers, IconAndImports) {
         WIN32_FILE_ATTRIBUTE_DATA file = {};
         ASSERT_TRUE(GetFileAttributesExW(program.c_str(), GetFileExInfoStandard, &file)) << name;
         EXPECT_LE(file.nFileSizeLow, 128u * 1024) << name;
-        HMODULE image = LoadLibraryExW(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-        ASSERT_TRUE(image) << name << ": error " << GetLastError();
-        struct Unload {
-            HMODULE m;
-            ~Unload() { FreeLibrary(m); }
-        } unload{image};
+        const ferrolin::unique_hmodule loaded(LoadLibraryExW(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+        ASSERT_TRUE(loaded) << name << ": error " << GetLastError();
+        HMODULE image = loaded.get();
 
         HRSRC group_resource = FindResourceW(image, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
         ASSERT_TRUE(group_resource) << name << ": no icon";
@@ -311,7 +303,7 @@ TEST(Ufr10, DeletesAtOnce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         testing_support::CleanRecord clean;
-        EndLeftovers end;
+        const auto end = uidriver::EndScenarioOnExit();
         Scratch s(L"ufr10");
         for (const std::wstring& f : folders) {
             PutAddin(s[f], kProductTitle10);
