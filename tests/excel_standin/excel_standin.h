@@ -252,4 +252,18 @@ inline bool WriteText(HKEY root, const std::wstring& path, const wchar_t* name, 
                           static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+// Sets one of the knobs the tests turn (under kKnobKey); false when the registry refuses.
+inline bool SetKnob(const wchar_t* name, const std::wstring& text) {
+    return WriteText(HKEY_CURRENT_USER, kKnobKey, name, text);
+}
+inline bool SetKnob(const wchar_t* name, DWORD number) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKnobKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const ferrolin::unique_hkey key(raw);
+    return RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+           ERROR_SUCCESS;
+}
+
 }  // namespace excel_standin

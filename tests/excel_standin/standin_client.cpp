@@ -179,16 +179,12 @@ Knobs::Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
 Knobs::~Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
 
 Knobs& Knobs::text(const wchar_t* name, const std::wstring& value) {
-    std::vector<BYTE> bytes = testing_support::Utf16Bytes(value);
-    bytes.push_back(0);
-    bytes.push_back(0);
-    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_SZ, bytes);
+    excel_standin::SetKnob(name, value);
     return *this;
 }
 
 Knobs& Knobs::number(const wchar_t* name, DWORD value) {
-    std::vector<BYTE> bytes(reinterpret_cast<BYTE*>(&value), reinterpret_cast<BYTE*>(&value) + sizeof(value));
-    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_DWORD, bytes);
+    excel_standin::SetKnob(name, value);
     return *this;
 }
 

@@ -211,24 +211,14 @@ ClickToRunExcel::~ClickToRunExcel() {
     DeleteFileW(program_.c_str());
 }
 
-void SetStandInKnob(const wchar_t* name, const std::wstring& text) {
-    excel_standin::WriteText(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, text);
-}
-
-void SetStandInKnob(const wchar_t* name, DWORD number) {
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&number);
-    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::kKnobKey, name, REG_DWORD,
-                              std::vector<BYTE>(bytes, bytes + sizeof number));
-}
-
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) {
     DeleteTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
     DeleteTree(HKEY_CURRENT_USER, OfficeKey(L""));
-    SetStandInKnob(excel_standin::kKnobLibraryPath, libraryPath);
-    SetStandInKnob(excel_standin::kKnobIdleSeconds, DWORD{20});
+    excel_standin::SetKnob(excel_standin::kKnobLibraryPath, libraryPath);
+    excel_standin::SetKnob(excel_standin::kKnobIdleSeconds, DWORD{20});
     if (!logFile.empty()) {
-        SetStandInKnob(excel_standin::kKnobLog, DWORD{1});
-        SetStandInKnob(excel_standin::kKnobLogFile, logFile);
+        excel_standin::SetKnob(excel_standin::kKnobLog, DWORD{1});
+        excel_standin::SetKnob(excel_standin::kKnobLogFile, logFile);
     }
 }
 

@@ -73,8 +73,6 @@ bool WaitForRegistrarsToEnd(DWORD timeout_ms = 30000);
 // The stand-in: registration, knobs, the add-in list it keeps as Excel does, its log.
 bool RegisterStandIn(std::string* what = nullptr);  // what: how its /RegServer went
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
-void SetStandInKnob(const wchar_t* name, const std::wstring& text);
-void SetStandInKnob(const wchar_t* name, DWORD number);
 std::vector<std::wstring> InstalledAddins();  // the Options OPENn values
 // Excel as Office's Click-to-Run installs it, while this lives: the stand-in copied to
 // Office's folder under Program Files as EXCEL.EXE and registered from there as Office

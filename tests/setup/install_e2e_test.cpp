@@ -337,8 +337,8 @@ protected:
     // Every Excel started from now on answers the member (Class.Member, or Application.Create
     // for the creation) only after ms, frozen meanwhile; the log's length now, to look from.
     size_t FreezeStandInIn(const wchar_t* member, DWORD ms = 600000) {
-        SetStandInKnob(excel_standin::kKnobSlowMember, member);
-        SetStandInKnob(excel_standin::kKnobSlowMs, ms);
+        excel_standin::SetKnob(excel_standin::kKnobSlowMember, member);
+        excel_standin::SetKnob(excel_standin::kKnobSlowMs, ms);
         return LogLines(log_).size();
     }
 
@@ -523,7 +523,7 @@ TEST_F(Install, ReinstallRoad) {
                               L"OPEN", REG_SZ, Sz(L"/R \"" + Workbook(folder) + L"\""));
 
     OpenUsersExcel();
-    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{3000});
+    excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{3000});
     SetupRun setup = StartSetup(DistFolder());
     AnswerCloseExcel(setup, IDRETRY);
     CloseExcelWindows();
@@ -531,9 +531,9 @@ TEST_F(Install, ReinstallRoad) {
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
     // Opened while the terms page is up, the user's Excel is asked to be closed again before
     // the workbook it holds is replaced; a second setup brings that message to the front.
-    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
+    excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{0});
     OpenUsersExcel();
-    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{3000});
+    excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{3000});
     AgreeAndNext(terms);
     const uidriver::MessageBoxInfo again = WaitMessage(setup, L"Orvicta");
     EXPECT_EQ(N(again.text).substr(N(again.text).find("Close every")),
@@ -563,7 +563,7 @@ TEST_F(Install, ReinstallRoad) {
     // Once more, with setup's last Excel frozen in its look-up of the add-in's workbook (a
     // dialog nobody sees): setup ends that Excel, opens none for the user and says how to
     // finish.
-    SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0});
+    excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{0});
     const size_t earlier = FreezeStandInIn(L"Workbooks.Item");
     SetupRun frozen = StartSetup(DistFolder());
     AgreeAndNext(WaitPage(frozen, ferrolin::kCaptionTerms));
@@ -643,7 +643,7 @@ TEST_F(Install, ExcelVersionCheck) {
         {L"12.0", false},
     };
     for (const auto& c : cases) {
-        SetStandInKnob(excel_standin::kKnobVersion, c.version);
+        excel_standin::SetKnob(excel_standin::kKnobVersion, c.version);
         SetupRun setup = StartSetup(DistFolder());
         if (c.refused) {
             const uidriver::MessageBoxInfo refusal = WaitMessage(setup, ferrolin::kMessageTitle);
@@ -679,8 +679,8 @@ TEST_F(Install, ExcelNotAvailable) {
         ResetStandIn(library_, log_);
     };
     {
-        SetStandInKnob(excel_standin::kKnobBusyMs, DWORD{0xFFFFFFFF});
-        SetStandInKnob(excel_standin::kKnobIdleSeconds, DWORD{120});  // calls turned away are no activity
+        excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{0xFFFFFFFF});
+        excel_standin::SetKnob(excel_standin::kKnobIdleSeconds, DWORD{120});  // calls turned away are no activity
         const ULONGLONG start = GetTickCount64();
         SetupRun setup = StartSetup(DistFolder());
         const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
