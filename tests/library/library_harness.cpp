@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "call_params.h"
+#include "uidriver.h"
 #include "vb_variant.h"
 
 namespace library_harness {
@@ -117,32 +118,6 @@ DispatchResult CallByName(IDispatch* object, const wchar_t* name, std::vector<un
 
 namespace library_harness {
 
-namespace {
-
-struct Search {
-    DWORD process;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t cls[16] = {};
-    GetClassNameW(window, cls, 16);
-    if (owner == search->process && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
-
-}  // namespace
-
 MessageBoxWatch::MessageBoxWatch() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     thread_.reset(CreateThread(nullptr, 0, &MessageBoxWatch::Watch, this, 0, nullptr));
 }
@@ -161,16 +136,17 @@ std::vector<MessageBoxWatch::Seen> MessageBoxWatch::Stop() {
 DWORD WINAPI MessageBoxWatch::Watch(void* data) {
     auto* self = static_cast<MessageBoxWatch*>(data);
     while (WaitForSingleObject(self->stop_.get(), 20) == WAIT_TIMEOUT) {
-        Search search{GetCurrentProcessId(), {}};
-        EnumWindows(&CollectDialogs, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.found) {
-            Seen seen{WindowText(box), L""};
-            if (HWND text = GetDlgItem(box, 0xFFFF)) seen.text = WindowText(text);
+        bool found = false;
+        for (const uidriver::WindowInfo& box : uidriver::TopLevelWindows(GetCurrentProcessId())) {
+            if (!box.visible || box.class_name != L"#32770") continue;
+            found = true;
+            Seen seen{box.caption, L""};
+            if (HWND text = GetDlgItem(box.hwnd, 0xFFFF)) seen.text = uidriver::Text(text);
             self->seen_.push_back(seen);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            PostMessageW(box, WM_CLOSE, 0, 0);
+            PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            PostMessageW(box.hwnd, WM_CLOSE, 0, 0);
         }
-        if (!search.found.empty()) Sleep(200);  // let the box go before looking again
+        if (found) Sleep(200);  // let the box go before looking again
     }
     return 0;
 }
