@@ -50,18 +50,7 @@ TEST(RecordThroughTheClass, WithoutARecordEverythingReadsEmpty) {
 TEST(RecordThroughTheClass, StatusIsStoredEncodedAndComparedExactly) {
     CleanRecord clean;
     Session s;
-    const struct {
-        const wchar_t* status;
-        const wchar_t* encoded;
-        bool installed;
-    } cases[] = {
-        {L"True", L"84114117101", true},
-        {L"False", L"7097108115101", false},
-        {L"true", L"116114117101", false},
-        {L"True ", L"8411411710132", false},
-        {L"x", L"120", false},
-    };
-    for (const auto& c : cases) {
+    for (const testing_support::StatusCase& c : testing_support::kStatusCases) {
         ASSERT_EQ(s.ByRef(&_CLibrary::prcSet_status_Addin, c.status), S_OK) << Narrow(c.status);
         const auto raw = ReadRaw(HKEY_CURRENT_USER, kKey, ferrolin::kValueStatus);
         EXPECT_EQ(raw.type, static_cast<DWORD>(REG_BINARY)) << Narrow(c.status);
@@ -90,17 +79,7 @@ TEST(RecordThroughTheClass, TheAddinRemovingItself) {
     EXPECT_FALSE(s.Bool(&_CLibrary::App_Exist));
     EXPECT_FALSE(s.Bool(&_CLibrary::IsAddin_Installed));
 
-    const struct {
-        const char* what;
-        std::vector<BYTE> stored;
-        bool exists;
-    } cases[] = {
-        {"\"01\"", Utf16Bytes(L"01"), false},
-        {"\"1\"", Utf16Bytes(L"1"), false},
-        {"\"00\"", Utf16Bytes(L"00"), false},
-        {"no data", {}, true},
-    };
-    for (const auto& c : cases) {
+    for (const testing_support::AppExistCase& c : testing_support::AppExistCases()) {
         WriteRaw(HKEY_CURRENT_USER, kKey, ferrolin::kValueAppExist, REG_BINARY, c.stored);
         EXPECT_EQ(s.Bool(&_CLibrary::App_Exist), c.exists) << c.what;
     }

@@ -28,16 +28,7 @@ TEST(InstallRecord, Absent) {
 
 TEST(InstallRecord, StatusEncoding) {
     testing_support::CleanRecord clean;
-    struct Case {
-        std::wstring status, encoded;
-    } cases[] = {
-        {L"True", L"84114117101"},
-        {L"False", L"7097108115101"},
-        {L"true", L"116114117101"},
-        {L"True ", L"8411411710132"},
-        {L"\u00e9", L"233"},  // ANSI code page 1252
-    };
-    for (const Case& c : cases) {
+    for (const testing_support::StatusCase& c : testing_support::kStatusCases) {
         EXPECT_EQ(record::EncodeStatus(c.status), c.encoded) << testing_support::Narrow(c.status);
         record::WriteStatus(c.status);
         const auto raw = Stored(kValueStatus);
@@ -59,16 +50,7 @@ TEST(InstallRecord, StatusEncoding) {
 
 TEST(InstallRecord, AppExistReadsAnyContentButEmptyAsFalse) {
     testing_support::CleanRecord clean;
-    struct Case {
-        const char* what;
-        std::vector<BYTE> stored;
-        bool exists;
-    } cases[] = {
-        {"\"01\"", Utf16Bytes(L"01"), false},
-        {"\"1\"", Utf16Bytes(L"1"), false},
-        {"no data", {}, true},
-    };
-    for (const Case& c : cases) {
+    for (const testing_support::AppExistCase& c : testing_support::AppExistCases()) {
         testing_support::WriteRaw(HKEY_CURRENT_USER, kRecordKey, kValueAppExist, REG_BINARY, c.stored);
         EXPECT_EQ(record::AppExist(), c.exists) << c.what;
     }

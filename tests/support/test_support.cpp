@@ -297,4 +297,17 @@ void SetThreadsRunning(DWORD processId, bool running) {
             running ? ResumeThread(thread.get()) : SuspendThread(thread.get());
 }
 
+const StatusCase kStatusCases[6] = {
+    {L"True", L"84114117101", true},      {L"False", L"7097108115101", false},
+    {L"true", L"116114117101", false},    {L"True ", L"8411411710132", false},
+    {L"\u00e9", L"233", false},            {L"x", L"120", false},
+};
+
+std::vector<AppExistCase> AppExistCases() {
+    return {{"\"01\"", Utf16Bytes(L"01"), false},
+            {"\"1\"", Utf16Bytes(L"1"), false},
+            {"\"00\"", Utf16Bytes(L"00"), false},
+            {"no data", {}, true}};
+}
+
 }  // namespace testing_support

@@ -36,6 +36,23 @@ public:
     CleanRecord& operator=(const CleanRecord&) = delete;
 };
 
+// The record's values that setup's registry layer and the library read and write alike.
+// STATUS_APP: a status as stored (each character's code in the ANSI code page, 1252 here),
+// and whether it reads as installed; the last case is what a test leaves stored.
+struct StatusCase {
+    const wchar_t* status;
+    const wchar_t* encoded;
+    bool installed;
+};
+extern const StatusCase kStatusCases[6];
+// APP_EXIST: its binary contents, and whether they read as "the add-in exists".
+struct AppExistCase {
+    const char* what;
+    std::vector<BYTE> stored;
+    bool exists;
+};
+std::vector<AppExistCase> AppExistCases();
+
 // A raw registry value as stored, read with the wide API.
 struct RawValue {
     bool present = false;
