@@ -27,48 +27,7 @@ constexpr unsigned kSeed = 20240611;
 constexpr int kCallsByName = 10000;
 constexpr int kCallsByVtable = 2000;
 
-enum class Arg { RootRead, RootWrite, Key, KeyCreate, Value, Kind, Variant, Text, Link };
-
-struct Member {
-    const wchar_t* name;
-    WORD flags;
-    std::vector<Arg> args;
-    int optional;  // trailing arguments that may be left out
-};
-
-const std::vector<Member>& Members() {
-    static const std::vector<Member> members = {
-        {L"lCia", DISPATCH_PROPERTYGET, {}, 0},
-        {L"lCia", DISPATCH_PROPERTYPUT, {Arg::Text}, 0},
-        {L"CreateRegistryKey", DISPATCH_METHOD, {Arg::RootWrite, Arg::KeyCreate}, 0},
-        {L"DeleteRegistryKey", DISPATCH_METHOD, {Arg::RootWrite, Arg::KeyCreate}, 0},
-        {L"GetRegistryValue", DISPATCH_METHOD, {Arg::RootRead, Arg::Key, Arg::Value, Arg::Kind, Arg::Variant}, 1},
-        {L"SetRegistryValue", DISPATCH_METHOD, {Arg::RootWrite, Arg::Key, Arg::Value, Arg::Kind, Arg::Variant}, 0},
-        {L"DeleteRegistryValue", DISPATCH_METHOD, {Arg::RootWrite, Arg::Key, Arg::Value}, 0},
-        {L"prcLink", DISPATCH_METHOD, {Arg::Link}, 0},
-        {L"prcLink_About", DISPATCH_METHOD, {Arg::Link}, 0},
-        {L"prcDesinstalar_Addin", DISPATCH_METHOD, {}, 0},
-        {L"App_Exist", DISPATCH_METHOD, {}, 0},
-        {L"prcChecked_Key_RG", DISPATCH_METHOD, {}, 0},
-        {L"CheckRegistryKey", DISPATCH_METHOD, {Arg::RootRead, Arg::Key}, 0},
-        {L"prcSet_status_Addin", DISPATCH_METHOD, {Arg::Text}, 0},
-        {L"Get_status_Addin", DISPATCH_METHOD, {}, 0},
-        {L"IsAddin_Installed", DISPATCH_METHOD, {}, 0},
-        {L"Delete_All", DISPATCH_METHOD, {}, 0},
-        {L"prcDir", DISPATCH_METHOD, {Arg::Text}, 0},
-        {L"InstallPath", DISPATCH_METHOD, {}, 0},
-        {L"prcSet_Addin", DISPATCH_METHOD, {Arg::Text}, 0},
-        {L"EnumRegistryKeys", DISPATCH_METHOD, {Arg::RootRead, Arg::Key}, 0},
-        {L"SetRegistryValueX", DISPATCH_METHOD, {Arg::Key, Arg::Value, Arg::Kind, Arg::Variant}, 0},
-        {L"GetRegistryValueX", DISPATCH_METHOD, {Arg::Key, Arg::Value, Arg::Kind, Arg::Variant}, 1},
-        {L"lpHkey_app", DISPATCH_METHOD, {}, 0},
-        {L"Delete_information_All", DISPATCH_METHOD, {}, 0},
-        {L"Limpia", DISPATCH_METHOD, {}, 0},
-        {L"GetWindowsDir", DISPATCH_METHOD, {}, 0},
-        {L"StripTerminator", DISPATCH_METHOD, {Arg::Text}, 0},
-    };
-    return members;
-}
+using Arg = ArgKind;
 
 // Makes random arguments. Texts that name keys stay inside the scratch key, roots of
 // writing members are HKEY_CURRENT_USER or no key at all, and names handed to the shell
@@ -244,14 +203,14 @@ TEST(BadInput, RandomArgumentsGiveOnlyVbErrors) {
     std::mt19937 random(kSeed);
     Generator generate(random, d.get(), scratch.path());
     std::map<std::string, int> outcomes;
-    const auto& members = Members();
+    const auto& members = LibraryMembers();
     for (int call = 0; call < kCallsByName; ++call) {
-        const Member& m = members[random() % members.size()];
+        const LibraryMember& m = members[random() % members.size()];
         std::vector<unique_variant> args;
         size_t count = m.args.size() - (m.optional && random() % 2 ? m.optional : 0);
         if (random() % 50 == 0) count = random() % (m.args.size() + 2);  // a wrong number now and then
         for (size_t i = 0; i < count; ++i) args.push_back(generate.Make(i < m.args.size() ? m.args[i] : Arg::Variant));
-        DispatchResult r = Invoke(d.get(), DispIdOf(d.get(), m.name), m.flags, args);
+        DispatchResult r = Invoke(d.get(), DispIdOf(d.get(), m.name), m.flags(), args);
         generate.held_.clear();
 
         std::string outcome;

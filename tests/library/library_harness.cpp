@@ -92,6 +92,68 @@ unique_variant Missing() {
     return v;
 }
 
+const std::vector<LibraryMember>& LibraryMembers() {
+    static const std::vector<LibraryMember> members = {
+        {L"lCia", 0x40030000, INVOKE_PROPERTYGET, "(out retval BSTR*)",
+         {}, 0},
+        {L"lCia", 0x40030000, INVOKE_PROPERTYPUT, "(in BSTR)",
+         {ArgKind::Text}, 0},
+        {L"CreateRegistryKey", 0x60030000, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)",
+         {ArgKind::RootWrite, ArgKind::KeyCreate}, 0},
+        {L"DeleteRegistryKey", 0x60030001, INVOKE_FUNC, "(in long, in BSTR)",
+         {ArgKind::RootWrite, ArgKind::KeyCreate}, 0},
+        {L"GetRegistryValue", 0x60030002, INVOKE_FUNC, "(in long, in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)",
+         {ArgKind::RootRead, ArgKind::Key, ArgKind::Value, ArgKind::Kind, ArgKind::Variant}, 1},
+        {L"SetRegistryValue", 0x60030003, INVOKE_FUNC, "(in long, in BSTR, in BSTR, in short, in VARIANT*)",
+         {ArgKind::RootWrite, ArgKind::Key, ArgKind::Value, ArgKind::Kind, ArgKind::Variant}, 0},
+        {L"DeleteRegistryValue", 0x60030004, INVOKE_FUNC, "(in long, in BSTR, in BSTR)",
+         {ArgKind::RootWrite, ArgKind::Key, ArgKind::Value}, 0},
+        {L"prcLink", 0x60030005, INVOKE_FUNC, "(in BSTR*)",
+         {ArgKind::Link}, 0},
+        {L"prcLink_About", 0x60030006, INVOKE_FUNC, "(in BSTR*)",
+         {ArgKind::Link}, 0},
+        {L"prcDesinstalar_Addin", 0x60030007, INVOKE_FUNC, "()",
+         {}, 0},
+        {L"App_Exist", 0x60030008, INVOKE_FUNC, "(out retval VARIANT_BOOL*)",
+         {}, 0},
+        {L"prcChecked_Key_RG", 0x60030009, INVOKE_FUNC, "()",
+         {}, 0},
+        {L"CheckRegistryKey", 0x6003000a, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)",
+         {ArgKind::RootRead, ArgKind::Key}, 0},
+        {L"prcSet_status_Addin", 0x6003000b, INVOKE_FUNC, "(in BSTR*)",
+         {ArgKind::Text}, 0},
+        {L"Get_status_Addin", 0x6003000c, INVOKE_FUNC, "(out retval BSTR*)",
+         {}, 0},
+        {L"IsAddin_Installed", 0x6003000d, INVOKE_FUNC, "(out retval VARIANT_BOOL*)",
+         {}, 0},
+        {L"Delete_All", 0x6003000e, INVOKE_FUNC, "()",
+         {}, 0},
+        {L"prcDir", 0x6003000f, INVOKE_FUNC, "(in BSTR*)",
+         {ArgKind::Text}, 0},
+        {L"InstallPath", 0x60030010, INVOKE_FUNC, "(out retval BSTR*)",
+         {}, 0},
+        {L"prcSet_Addin", 0x60030011, INVOKE_FUNC, "(in BSTR*)",
+         {ArgKind::Text}, 0},
+        {L"EnumRegistryKeys", 0x60030012, INVOKE_FUNC, "(in long, in BSTR, out retval SAFEARRAY(BSTR)*)",
+         {ArgKind::RootRead, ArgKind::Key}, 0},
+        {L"SetRegistryValueX", 0x60030013, INVOKE_FUNC, "(in BSTR, in BSTR, in short, in VARIANT*)",
+         {ArgKind::Key, ArgKind::Value, ArgKind::Kind, ArgKind::Variant}, 0},
+        {L"GetRegistryValueX", 0x60030014, INVOKE_FUNC, "(in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)",
+         {ArgKind::Key, ArgKind::Value, ArgKind::Kind, ArgKind::Variant}, 1},
+        {L"lpHkey_app", 0x60030015, INVOKE_FUNC, "(out retval BSTR*)",
+         {}, 0},
+        {L"Delete_information_All", 0x60030016, INVOKE_FUNC, "(out retval VARIANT_BOOL*)",
+         {}, 0},
+        {L"Limpia", 0x60030017, INVOKE_FUNC, "()",
+         {}, 0},
+        {L"GetWindowsDir", 0x60030018, INVOKE_FUNC, "(out retval BSTR*)",
+         {}, 0},
+        {L"StripTerminator", 0x60030019, INVOKE_FUNC, "(in BSTR, out retval BSTR*)",
+         {ArgKind::Text}, 0},
+    };
+    return members;
+}
+
 DISPID DispIdOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};

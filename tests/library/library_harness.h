@@ -73,6 +73,24 @@ ferrolin::unique_variant LongVariant(long value);
 ferrolin::unique_variant ShortVariant(short value);
 ferrolin::unique_variant Missing();
 
+// The library's members in interface order: name, dispatch identifier, kind and signature as
+// its type library describes them, and the arguments a client passes (what each stands
+// for, and how many trailing ones may be left out).
+enum class ArgKind { RootRead, RootWrite, Key, KeyCreate, Value, Kind, Variant, Text, Link };
+struct LibraryMember {
+    const wchar_t* name;
+    MEMBERID id;
+    INVOKEKIND kind;
+    const char* signature;
+    std::vector<ArgKind> args;
+    int optional;
+    WORD flags() const {
+        return kind == INVOKE_PROPERTYGET ? DISPATCH_PROPERTYGET
+               : kind == INVOKE_PROPERTYPUT ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
+    }
+};
+const std::vector<LibraryMember>& LibraryMembers();
+
 // What a call through IDispatch gave back.
 struct DispatchResult {
     HRESULT hr = S_OK;

@@ -183,45 +183,8 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
     vtable->ReleaseTypeAttr(attr);
 
     // Every member in interface order: name, DISPID, kind and signature.
-    struct Member {
-        const wchar_t* name;
-        MEMBERID id;
-        INVOKEKIND kind;
-        const char* signature;
-    };
-    const Member members[] = {
-        {L"lCia", 0x40030000, INVOKE_PROPERTYGET, "(out retval BSTR*)"},
-        {L"lCia", 0x40030000, INVOKE_PROPERTYPUT, "(in BSTR)"},
-        {L"CreateRegistryKey", 0x60030000, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)"},
-        {L"DeleteRegistryKey", 0x60030001, INVOKE_FUNC, "(in long, in BSTR)"},
-        {L"GetRegistryValue", 0x60030002, INVOKE_FUNC,
-         "(in long, in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)"},
-        {L"SetRegistryValue", 0x60030003, INVOKE_FUNC, "(in long, in BSTR, in BSTR, in short, in VARIANT*)"},
-        {L"DeleteRegistryValue", 0x60030004, INVOKE_FUNC, "(in long, in BSTR, in BSTR)"},
-        {L"prcLink", 0x60030005, INVOKE_FUNC, "(in BSTR*)"},
-        {L"prcLink_About", 0x60030006, INVOKE_FUNC, "(in BSTR*)"},
-        {L"prcDesinstalar_Addin", 0x60030007, INVOKE_FUNC, "()"},
-        {L"App_Exist", 0x60030008, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
-        {L"prcChecked_Key_RG", 0x60030009, INVOKE_FUNC, "()"},
-        {L"CheckRegistryKey", 0x6003000a, INVOKE_FUNC, "(in long, in BSTR, out retval VARIANT_BOOL*)"},
-        {L"prcSet_status_Addin", 0x6003000b, INVOKE_FUNC, "(in BSTR*)"},
-        {L"Get_status_Addin", 0x6003000c, INVOKE_FUNC, "(out retval BSTR*)"},
-        {L"IsAddin_Installed", 0x6003000d, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
-        {L"Delete_All", 0x6003000e, INVOKE_FUNC, "()"},
-        {L"prcDir", 0x6003000f, INVOKE_FUNC, "(in BSTR*)"},
-        {L"InstallPath", 0x60030010, INVOKE_FUNC, "(out retval BSTR*)"},
-        {L"prcSet_Addin", 0x60030011, INVOKE_FUNC, "(in BSTR*)"},
-        {L"EnumRegistryKeys", 0x60030012, INVOKE_FUNC, "(in long, in BSTR, out retval SAFEARRAY(BSTR)*)"},
-        {L"SetRegistryValueX", 0x60030013, INVOKE_FUNC, "(in BSTR, in BSTR, in short, in VARIANT*)"},
-        {L"GetRegistryValueX", 0x60030014, INVOKE_FUNC,
-         "(in BSTR, in BSTR, in short, in optional VARIANT*, out retval VARIANT*)"},
-        {L"lpHkey_app", 0x60030015, INVOKE_FUNC, "(out retval BSTR*)"},
-        {L"Delete_information_All", 0x60030016, INVOKE_FUNC, "(out retval VARIANT_BOOL*)"},
-        {L"Limpia", 0x60030017, INVOKE_FUNC, "()"},
-        {L"GetWindowsDir", 0x60030018, INVOKE_FUNC, "(out retval BSTR*)"},
-        {L"StripTerminator", 0x60030019, INVOKE_FUNC, "(in BSTR, out retval BSTR*)"},
-    };
-    ASSERT_EQ(functionCount, sizeof members / sizeof members[0]);
+    const std::vector<LibraryMember>& members = LibraryMembers();
+    ASSERT_EQ(functionCount, members.size());
 
     struct Describe {
         static std::string Type(const TYPEDESC& t) {
@@ -239,7 +202,7 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
         }
     };
     for (WORD i = 0; i < functionCount; ++i) {
-        const Member& m = members[i];
+        const LibraryMember& m = members[i];
         const std::string what = Narrow(m.name) + " (member " + std::to_string(i) + ")";
         FUNCDESC* f = nullptr;
         ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK) << what;
