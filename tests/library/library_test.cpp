@@ -452,16 +452,19 @@ TEST(Library, LinksHandNamesToTheShellAndReportNothing) {
     EXPECT_TRUE(watch.Stop().empty()) << "a message was shown";
 }
 
-TEST(Library, BadInputGivesTheVbErrorNeverACrash) {
+// Bad input gives the VB error a VB class gives, never a crash: the library with a scratch
+// key of its own.
+class LibraryBadInput : public ::testing::Test {
+protected:
     Session s;
-    ScratchKey scratch(L"library-bad");
+    ScratchKey scratch{L"library-bad"};
     const unique_bstr key = Bstr(scratch.path());
     const unique_bstr name = Bstr(L"v");
-
-    // NULL result pointers.
-    VARIANT_BOOL flag;
+    VARIANT_BOOL flag = VARIANT_FALSE;
     unique_variant value;
-    SAFEARRAY* array = nullptr;
+};
+
+TEST_F(LibraryBadInput, NullResultPointers) {
     const struct {
         const char* what;
         HRESULT hr;
@@ -486,8 +489,10 @@ TEST(Library, BadInputGivesTheVbErrorNeverACrash) {
         << "no value at all";
     EXPECT_EQ(s.lib->CheckRegistryKey(HKCU, nullptr, &flag), S_OK);
     EXPECT_EQ(flag, VARIANT_TRUE) << "a NULL key name is the root itself";
+}
 
-    // Values a VB class could not convert give VB's errors; stored values stay.
+// Values a VB class could not convert give VB's errors; stored values stay.
+TEST_F(LibraryBadInput, UnconvertibleValues) {
     testing_support::WriteRaw(HKEY_CURRENT_USER, scratch.path(), L"v", REG_SZ, Sz(L"kept"));
     com_ptr<IDispatch> self = s.disp();
     unique_variant inner = TextVariant(L"inner");
@@ -575,8 +580,11 @@ TEST(Library, BadInputGivesTheVbErrorNeverACrash) {
         }
     }
     EXPECT_EQ(Hex(ReadRaw(HKEY_CURRENT_USER, scratch.path(), L"v").data), Hex(Sz(L"kept")));
+}
 
-    // Roots that are no keys: reads give the default, writes and deletes do nothing.
+// Roots that are no keys: reads give the default, writes and deletes do nothing.
+TEST_F(LibraryBadInput, RootsThatAreNoKeys) {
+    SAFEARRAY* array = nullptr;
     for (long root : {0L, 1L, -1L, 0x7FFF0000L, static_cast<long>(0x80000010)}) {
         const std::string what = "root " + std::to_string(root);
         EXPECT_EQ(s.lib->GetRegistryValue(root, key.get(), name.get(), 1, nullptr, value.put()), S_OK) << what;
@@ -591,8 +599,10 @@ TEST(Library, BadInputGivesTheVbErrorNeverACrash) {
         EXPECT_EQ(Bounds(array), "1d 0..-1") << what;
         SafeArrayDestroy(array);
     }
+}
 
-    // Long texts, characters outside the ANSI code page, embedded NULs.
+// Long texts, characters outside the ANSI code page, embedded NULs.
+TEST_F(LibraryBadInput, LongAndForeignTextsAndNuls) {
     const struct {
         const char* what;
         std::wstring value;
