@@ -164,10 +164,7 @@ bool WaitForExit(DWORD processId, DWORD milliseconds) {
 bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
 
 namespace {
-void DeleteKeyTree(const std::wstring& path) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-}
+void DeleteKeyTree(const std::wstring& path) { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, path); }
 
 void ClearAddInList() {
     DeleteKeyTree(std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey);

@@ -216,10 +216,7 @@ bool NamesCreatableClass(ITypeLib* library, const std::string& name) {
 }
 
 // The key the early-binding example keeps its options in, removed before and after.
-void RemoveOptionsKey() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvicta");
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvicta");
-}
+void RemoveOptionsKey() { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Orvicta"); }
 
 }  // namespace
 

@@ -36,10 +36,6 @@ std::wstring OfficeKey(const wchar_t* subkey) {
     return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
 }
 
-void DeleteTree(HKEY root, const std::wstring& key) {
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
-}
 
 }  // namespace
 
@@ -145,8 +141,8 @@ std::map<std::wstring, std::wstring> FixtureRegistrars() {
 }
 
 void ClearFixtureRegistrations() {
-    DeleteTree(HKEY_CURRENT_USER, kRegistrations);
-    DeleteTree(HKEY_CURRENT_USER, kRegistrars);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, kRegistrations);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, kRegistrars);
 }
 
 DWORD PlantedRegistrarStarts(std::wstring* lastCommandLine) {
@@ -163,7 +159,7 @@ DWORD PlantedRegistrarStarts(std::wstring* lastCommandLine) {
     return count;
 }
 
-void ClearPlantedRegistrarStarts() { DeleteTree(HKEY_CURRENT_USER, kPlantedRegistrar); }
+void ClearPlantedRegistrarStarts() { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, kPlantedRegistrar); }
 
 bool WaitForRegistrarsToEnd(DWORD timeout_ms) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
@@ -212,8 +208,8 @@ ClickToRunExcel::~ClickToRunExcel() {
 }
 
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) {
-    DeleteTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
-    DeleteTree(HKEY_CURRENT_USER, OfficeKey(L""));
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, OfficeKey(L""));
     excel_standin::SetKnob(excel_standin::kKnobLibraryPath, libraryPath);
     excel_standin::SetKnob(excel_standin::kKnobIdleSeconds, DWORD{20});
     if (!logFile.empty()) {
@@ -279,7 +275,7 @@ int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const
     // test) into T(n); and success is told by a code of its own: "WScript.Quit 0" ends with
     // kScriptSucceeded.
     const std::wstring textsKey = L"Software\\FerrolinTests\\ScriptTexts";
-    RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, textsKey);
     std::wstring body, literal;
     std::vector<std::wstring> texts;
     bool inLiteral = false;
@@ -324,7 +320,7 @@ int RunScript(const std::wstring& cscriptFolder, const std::wstring& file, const
         text.replace(at, quitZero.size() - 1, "WScript.Quit " + std::to_string(kScriptSucceeded));
     if (!testing_support::WriteFileBytes(file, text)) return -1;
     const int code = ExitCodeOf(Join(cscriptFolder, L"cscript.exe"), L"//nologo \"" + file + L"\"");
-    RegDeleteTreeW(HKEY_CURRENT_USER, textsKey.c_str());
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, textsKey);
     if (code == kScriptSucceeded) return 0;
     return code == 0 ? kScriptDidNotRun : code;
 }

@@ -159,12 +159,12 @@ protected:
         uidriver::EndScenario();
         CloseExcelWindows();
         ClearRecord();
-        RegDeleteTreeW(HKEY_CURRENT_USER, excel_standin::kKnobKey);
+        testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
         RemoveTree(scratch_);
     }
 
     static void ClearRecord() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordKey);
+        testing_support::DeleteKeyTree(HKEY_CURRENT_USER, ferrolin::kRecordKey);
         RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordKey);
         RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
     }
@@ -902,7 +902,7 @@ TEST_F(Install, AddinFileMissing) {
         uidriver::PressButton(failure.hwnd, IDOK);
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 9u) << "exit code of a record not reset";
         EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
-        RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordKey);
+        testing_support::DeleteKeyTree(HKEY_CURRENT_USER, ferrolin::kRecordKey);
     }
 }
 
@@ -1367,7 +1367,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
     EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, sibling));
-    RegDeleteTreeW(HKEY_CURRENT_USER, sibling.c_str());
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, sibling);
 }
 
 // Texts outside the ANSI code page (a Polish, Greek and Japanese folder on a Western
@@ -1400,7 +1400,7 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
     // library; its name is read here with the system's own call. Wine's VBScript cannot walk
     // the typed array EnumRegistryKeys returns).
     const std::wstring scratchKey = L"Software\\FerrolinTests\\Texts";
-    RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, scratchKey);
     const std::wstring script =
         RecordClient(folder).substr(0, RecordClient(folder).rfind(L"WScript.Quit 0")) +
         L"k = \"" + scratchKey + L"\"\r\n"
@@ -1414,7 +1414,7 @@ TEST_F(Install, TextsOutsideTheAnsiCodePage) {
         << "script client: 10-14 the record, 20 write, 21 read back, 22 key not found";
     EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, scratchKey + L"\\" + name))
         << "the key of that name is not there";
-    RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, scratchKey);
 
     // The reinstall road into the recorded folder (Excel has let go of the workbook).
     ASSERT_TRUE(WriteFileBytes(HelpFile(library), ""));
@@ -1485,7 +1485,7 @@ TEST_F(Install, Ufr10RemovesOnlyVersion10) {
               "Go...), untick Ferrolin 1.0 and let Excel delete it from the list.");
     uidriver::PressButton(frozen.hwnd, IDOK);
     EXPECT_EQ(ufr10.process.WaitForExit(kExitMs), 4u) << "exit code of UFR10 whose Excel did not end";
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Vandrel");
     for (const wchar_t* file : {L"Ferrolin 1.0.xla", L"Ferrolin 1.0.chm"})
         EXPECT_FALSE(FileExists(Join(library_, file))) << N(file);
     ExpectNoExcelLeft(earlier);

@@ -16,26 +16,21 @@ const wchar_t kTestRoot[] = L"Software\\FerrolinTests";
 const DWORD kPollMs = 50;
 
 void DeleteRecord() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vandrel");
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vandrel");
+    DeleteKeyTree(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Vandrel");
 }
 }  // namespace
 
 ScratchKey::ScratchKey(const std::wstring& name)
     : path_(std::wstring(kTestRoot) + L"\\" + name + L"." + std::to_wstring(GetCurrentProcessId())) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    DeleteKeyTree(HKEY_CURRENT_USER, path_);
     HKEY key = nullptr;
     const LONG made =
         RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     const ferrolin::unique_hkey created(made == ERROR_SUCCESS ? key : nullptr);
 }
 
-ScratchKey::~ScratchKey() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
-}
+ScratchKey::~ScratchKey() { DeleteKeyTree(HKEY_CURRENT_USER, path_); }
 
 CleanRecord::CleanRecord() { DeleteRecord(); }
 CleanRecord::~CleanRecord() { DeleteRecord(); }
@@ -295,6 +290,11 @@ void SetThreadsRunning(DWORD processId, bool running) {
                                                ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)
                                                : nullptr})
             running ? ResumeThread(thread.get()) : SuspendThread(thread.get());
+}
+
+void DeleteKeyTree(HKEY root, const std::wstring& path) {
+    RegDeleteTreeW(root, path.c_str());
+    RegDeleteKeyW(root, path.c_str());
 }
 
 const StatusCase kStatusCases[6] = {

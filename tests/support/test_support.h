@@ -27,6 +27,9 @@ private:
     std::wstring path_;
 };
 
+// Deletes a key with everything below it; nothing when it is missing.
+void DeleteKeyTree(HKEY root, const std::wstring& path);
+
 // Clears the install record (and the version 1.0 record) before and after a test.
 class CleanRecord {
 public:
