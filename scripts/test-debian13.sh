@@ -2,6 +2,7 @@
 # Runs the README's test command in a Debian 13 (trixie) tree on this machine, so that a
 # maintainer on Debian 12 can check Debian 13 (GCC 14, Wine 10) and the other way round:
 #   scripts/test-debian13.sh [x86_64|i686 ...]   (default: both)
+#   scripts/test-debian13.sh --demo               the installer demo there instead
 # Needs root (or sudo) and the Debian mirror. The tree is made once with debootstrap under
 # build/trixie/root (about 7 GB after an x86_64 run: its packages, two build trees and their
 # Wine prefixes) and kept for the next run; the project's files, as they are in this work
@@ -75,9 +76,11 @@ $SUDO find "$tree$inside" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} 
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
   tar --null -T - -cf - --ignore-failed-read) | $SUDO tar -C "$tree$inside" -xf -
 
-echo "== Debian $(cat "$tree/etc/debian_version") in $tree: scripts/test.sh $*"
+command="scripts/test.sh $*"
+[ "${1:-}" = --demo ] && command="scripts/demo.sh"
+echo "== Debian $(cat "$tree/etc/debian_version") in $tree: $command"
 # 32-bit programs run through the kernel's handler that this machine's set-up registered:
 # inside the tree the set-up leaves it alone (a suite that cannot run still fails the run).
 $SUDO chroot "$tree" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM="${TERM:-dumb}" \
   LANG=C.UTF-8 FERROLIN_EMULATE_32BIT=host CI="${CI:-}" \
-  bash -c "cd $inside && scripts/test.sh $*"
+  bash -c "cd $inside && $command"
