@@ -409,6 +409,8 @@ HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id) {
     return UntilTaken([&] { return object->GetIDsOfNames(IID_NULL, names, 1, kLocale, id); });
 }
 
+namespace {
+
 HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                EXCEPINFO* exception) {
     UINT argError = 0;
@@ -416,6 +418,8 @@ HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VAR
     return UntilTaken(
         [&] { return object->Invoke(id, IID_NULL, kLocale, flags, params, result, exception, &argError); });
 }
+
+}  // namespace
 
 HRESULT CallMember(IDispatch* object, Member member, WORD flags, VARIANTARG* reversed, UINT count,
                    VARIANT* result, EXCEPINFO* exception) {

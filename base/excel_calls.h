@@ -63,13 +63,11 @@ void ServerProgramSpan(const wchar_t* commandLine, size_t* start, size_t* length
 // The calling thread must be in a single-threaded apartment.
 HRESULT Create(const CLSID& clsid, IDispatch** object, DWORD* process = nullptr);
 
-// GetIDsOfNames and Invoke, made again while Excel turns them away (busy) for up to a
-// minute, and cancelled when Excel does not answer for kAnswerMs: that Excel is then given
-// up and ended, and the call fails with RPC_E_CALL_CANCELED. Every call that waits for an
-// answer, a release included, is watched so.
+// GetIDsOfNames (and, below, Invoke) made again while Excel turns them away (busy) for up
+// to a minute, and cancelled when Excel does not answer for kAnswerMs: that Excel is then
+// given up and ended, and the call fails with RPC_E_CALL_CANCELED. Every call that waits
+// for an answer, a release included, is watched so.
 HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id);
-HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
-               EXCEPINFO* exception);
 
 // A member of an object: by its pinned dispatch identifier, or by name (looked up first).
 struct Member {

@@ -164,16 +164,15 @@ bool WaitForExit(DWORD processId, DWORD milliseconds) {
 bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
 
 namespace {
-void DeleteKeyTree(const std::wstring& path) { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, path); }
 
 void ClearAddInList() {
-    DeleteKeyTree(std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey);
-    DeleteKeyTree(std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey);
 }
 }  // namespace
 
-Knobs::Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
-Knobs::~Knobs() { DeleteKeyTree(excel_standin::kKnobKey); }
+Knobs::Knobs() { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey); }
+Knobs::~Knobs() { testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey); }
 
 Knobs& Knobs::text(const wchar_t* name, const std::wstring& value) {
     excel_standin::SetKnob(name, value);

@@ -24,8 +24,10 @@ TEST(Concurrency, FourProcessesWriteAndReadTheRecord) {
 
     std::vector<ferrolin::unique_handle> clients;
     for (int writer = 0; writer < kProcesses; ++writer) {
-        clients.push_back(Start(ProgramFolder() + L"\\library_client.exe", L"hammer " +
-                                std::to_wstring(writer) + L" " + std::to_wstring(kIterations)));
+        clients.push_back(testing_support::StartProgram(ProgramFolder() + L"\\library_client.exe",
+                                                        L"hammer " + std::to_wstring(writer) + L" " +
+                                                            std::to_wstring(kIterations))
+                              .process);
         ASSERT_TRUE(clients.back()) << "client " << writer << " did not start";
     }
     const DWORD started = GetTickCount();

@@ -38,9 +38,6 @@ private:
     ferrolin::unique_hmodule module_;
 };
 
-// Starts a program (full path) with its arguments; its process, empty when it cannot start.
-ferrolin::unique_handle Start(const std::wstring& program, const std::wstring& arguments);
-
 // regsvr32 /s on the DLL for the object's lifetime; regsvr32 /u /s when it ends.
 class Registration {
 public:
