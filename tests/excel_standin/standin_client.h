@@ -69,23 +69,19 @@ using testing_support::ProgramBeside;
 using testing_support::ExitCodeOf;
 
 // Sets the stand-in's knobs for the instances started in its lifetime; removes them after.
-class Knobs {
+class Knobs : testing_support::NotCopied {
 public:
     Knobs();
     ~Knobs();
-    Knobs(const Knobs&) = delete;
-    Knobs& operator=(const Knobs&) = delete;
     Knobs& text(const wchar_t* name, const std::wstring& value);
     Knobs& number(const wchar_t* name, DWORD value);
 };
 
 // Clears Excel's add-in list in the registry (the stand-in's 16.0 keys) before and after.
-class CleanAddInList {
+class CleanAddInList : testing_support::NotCopied {
 public:
     CleanAddInList();
     ~CleanAddInList();
-    CleanAddInList(const CleanAddInList&) = delete;
-    CleanAddInList& operator=(const CleanAddInList&) = delete;
 };
 
 // The stand-in's log, a line "<process id> <event>" each, as (process, event) pairs in the

@@ -39,12 +39,10 @@ private:
 };
 
 // regsvr32 /s on the DLL for the object's lifetime; regsvr32 /u /s when it ends.
-class Registration {
+class Registration : testing_support::NotCopied {
 public:
     Registration();
     ~Registration();
-    Registration(const Registration&) = delete;
-    Registration& operator=(const Registration&) = delete;
     int exitCode() const { return exitCode_; }
 
 private:
@@ -114,12 +112,10 @@ namespace library_harness {
 // Watches this process for message boxes while it lives, notes their captions and
 // texts, and answers each with its first button, so that a member that shows one
 // cannot hang a test.
-class MessageBoxWatch {
+class MessageBoxWatch : testing_support::NotCopied {
 public:
     MessageBoxWatch();
     ~MessageBoxWatch();
-    MessageBoxWatch(const MessageBoxWatch&) = delete;
-    MessageBoxWatch& operator=(const MessageBoxWatch&) = delete;
     struct Seen {
         std::wstring caption;
         std::wstring text;

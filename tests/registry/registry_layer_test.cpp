@@ -8,6 +8,7 @@
 #include "vb_error.h"
 #include "vb_variant.h"
 
+using testing_support::ErrorOf;
 using namespace ferrolin;
 using testing_support::Hex;
 using testing_support::ReadRaw;
@@ -16,18 +17,6 @@ using testing_support::ScratchKey;
 namespace {
 
 constexpr long HKCU = kHkeyCurrentUser;
-
-// Runs f and gives the VB error number it raised, or 0.
-template <class F>
-long ErrorOf(F&& f, std::wstring* description = nullptr) {
-    try {
-        f();
-    } catch (const VbError& e) {
-        if (description) *description = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 std::wstring TextOf(const unique_variant& v) {
     EXPECT_EQ(v.vt(), VT_BSTR);

@@ -10,8 +10,10 @@
 
 #include "automation.h"
 #include "handles.h"
+#include "test_support.h"
 #include "vb_variant.h"
 
+using testing_support::ErrorOf;
 using namespace ferrolin;
 using namespace ferrolin::automation;
 
@@ -23,16 +25,6 @@ protected:
 };
 
 std::wstring Text(const unique_variant& value) { return VariantToText(*value.get()); }
-
-template <class Call>
-long ErrorOf(Call&& call) {
-    try {
-        call();
-    } catch (const VbError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 }  // namespace
 

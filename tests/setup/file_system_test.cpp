@@ -13,6 +13,7 @@
 #include "test_support.h"
 #include "uidriver.h"
 
+using testing_support::ErrorOf;
 using namespace ferrolin;
 using testing_support::Narrow;
 using testing_support::TempDir;
@@ -33,18 +34,6 @@ std::string ReadAll(const std::wstring& path) {
 
 void MakeReadOnly(const std::wstring& path) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-}
-
-// Runs the call and returns the number of the VbError it raised (0 when none).
-template <class Call>
-long ErrorOf(Call&& call, std::wstring* description = nullptr) {
-    try {
-        call();
-    } catch (const VbError& error) {
-        if (description) *description = error.description();
-        return error.number();
-    }
-    return 0;
 }
 
 }  // namespace

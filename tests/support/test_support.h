@@ -8,17 +8,38 @@
 #include <vector>
 
 #include "handles.h"
+#include "vb_error.h"
 
 namespace testing_support {
 
+// Runs the call and gives the number of the VB error it raised (0 when none), and its
+// description.
+template <class Call>
+long ErrorOf(Call&& call, std::wstring* description = nullptr) {
+    try {
+        call();
+    } catch (const ferrolin::VbError& error) {
+        if (description) *description = error.description();
+        return error.number();
+    }
+    return 0;
+}
+
+// The tests' owners of a state they undo when they end derive from this: none is copied.
+class NotCopied {
+protected:
+    NotCopied() = default;
+    ~NotCopied() = default;
+    NotCopied(const NotCopied&) = delete;
+    NotCopied& operator=(const NotCopied&) = delete;
+};
+
 // A key of its own under HKCU\Software\FerrolinTests, removed with everything below it
 // when the test ends. Each test gets a fresh one, so tests never see each other's values.
-class ScratchKey {
+class ScratchKey : NotCopied {
 public:
     explicit ScratchKey(const std::wstring& name);
     ~ScratchKey();
-    ScratchKey(const ScratchKey&) = delete;
-    ScratchKey& operator=(const ScratchKey&) = delete;
     // The path relative to HKEY_CURRENT_USER.
     const std::wstring& path() const { return path_; }
     std::wstring sub(const std::wstring& child) const { return path_ + L"\\" + child; }
@@ -31,12 +52,10 @@ private:
 void DeleteKeyTree(HKEY root, const std::wstring& path);
 
 // Clears the install record (and the version 1.0 record) before and after a test.
-class CleanRecord {
+class CleanRecord : NotCopied {
 public:
     CleanRecord();
     ~CleanRecord();
-    CleanRecord(const CleanRecord&) = delete;
-    CleanRecord& operator=(const CleanRecord&) = delete;
 };
 
 // The record's values that setup's registry layer and the library read and write alike.
@@ -92,12 +111,10 @@ std::string JoinLines(const std::vector<std::wstring>& lines);
 std::wstring FreshFolder(const std::wstring& name);
 
 // A fresh empty folder under the temporary folder, removed with its contents afterwards.
-class TempDir {
+class TempDir : NotCopied {
 public:
     explicit TempDir(const std::wstring& name);
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::wstring& path() const { return path_; }
     std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
 

@@ -11,16 +11,7 @@ extern "C" LRESULT CALLBACK UidriverIconHook(int code, WPARAM wp, LPARAM lp) {
         const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lp);
         if (message->message == RegisterWindowMessageW(uidriver_hook::kQueryMessage)) {
             const HICON shown = reinterpret_cast<HICON>(SendMessageW(message->hwnd, STM_GETICON, 0, 0));
-            INT_PTR kind = shown ? uidriver_hook::kUnknown : uidriver_hook::kNone;
-            const struct {
-                LPCWSTR id;
-                INT_PTR kind;
-            } icons[] = {{IDI_HAND, uidriver_hook::kError},
-                         {IDI_QUESTION, uidriver_hook::kQuestion},
-                         {IDI_EXCLAMATION, uidriver_hook::kWarning},
-                         {IDI_ASTERISK, uidriver_hook::kInformation}};
-            for (const auto& icon : icons)
-                if (shown && shown == LoadIconW(nullptr, icon.id)) kind = icon.kind;
+            const INT_PTR kind = uidriver_hook::KindOfIcon(shown);
             SetPropW(message->hwnd, uidriver_hook::kAnswerProperty, reinterpret_cast<HANDLE>(kind));
         }
     }

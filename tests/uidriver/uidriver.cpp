@@ -92,23 +92,15 @@ IconKind IconOf(HWND icon_static) {
             UnhookWindowsHookEx(hook);
         }
     }
-    switch (reinterpret_cast<INT_PTR>(GetPropW(icon_static, uidriver_hook::kAnswerProperty))) {
+    INT_PTR kind = reinterpret_cast<INT_PTR>(GetPropW(icon_static, uidriver_hook::kAnswerProperty));
+    if (!kind) kind = uidriver_hook::KindOfIcon(reinterpret_cast<HICON>(shown));
+    switch (kind) {
     case uidriver_hook::kNone: return IconKind::None;
     case uidriver_hook::kError: return IconKind::Error;
     case uidriver_hook::kQuestion: return IconKind::Question;
     case uidriver_hook::kWarning: return IconKind::Warning;
     case uidriver_hook::kInformation: return IconKind::Information;
-    case uidriver_hook::kUnknown: return IconKind::Unknown;
     }
-    const struct {
-        LPCWSTR id;
-        IconKind kind;
-    } kinds[] = {{IDI_HAND, IconKind::Error},
-                 {IDI_QUESTION, IconKind::Question},
-                 {IDI_EXCLAMATION, IconKind::Warning},
-                 {IDI_ASTERISK, IconKind::Information}};
-    for (const auto& k : kinds)
-        if (reinterpret_cast<HICON>(shown) == LoadIconW(nullptr, k.id)) return k.kind;
     return IconKind::Unknown;
 }
 
