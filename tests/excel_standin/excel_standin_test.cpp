@@ -34,14 +34,26 @@ std::wstring TextOf(const testing_support::RawValue& raw) {
 void Release(ferrolin::com_ptr<IDispatch>& object) { object.reset(); }
 void Release(Outcome& outcome) { outcome = Outcome(); }
 
+template <class... Held>
+void ReleaseAll(Held&... held) {
+    (Release(held), ...);
+}
+
 // Quit as a client does it: the call, then every reference let go. Like Excel, the
 // instance ends only at its last release.
 template <class... Held>
 bool QuitAndRelease(ferrolin::com_ptr<IDispatch>& app, Held&... held) {
     const bool quit = Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok();
-    (Release(held), ...);
-    app.reset();
+    ReleaseAll(held..., app);
     return quit;
+}
+
+// The file is held open without delete sharing, as Excel holds a loaded add-in.
+bool FileHeld(const std::wstring& file) {
+    const ferrolin::unique_handle probe = ferrolin::adopt_file(
+        CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 std::wstring ExcelKey(const wchar_t* subkey) {
@@ -72,6 +84,13 @@ protected:
 
     // Ends an instance a test left behind, so that no stand-in outlives the test.
     void Watch(DWORD processId) { watched_.push_back(processId); }
+    // A new instance, created as a client creates Excel and watched; its process in *id.
+    com_ptr<IDispatch> StartInstance(DWORD* id) {
+        com_ptr<IDispatch> app = CreateByClsid(excel_standin::kClsidApplication);
+        *id = app ? ServerProcessId(app.get()) : 0;
+        if (*id) Watch(*id);
+        return app;
+    }
     void TearDown() override {
         for (DWORD processId : watched_) {
             if (WaitForExit(processId, 0)) continue;
@@ -202,27 +221,27 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
     }
 }
 
-TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
-    CleanAddInList clean;
-    testing_support::TempDir dir(L"standin_addins");
-    const std::wstring file = dir.file(L"Ferrolin 1.1.xla");
-    testing_support::WriteFileBytes(file, "add-in workbook");
-    const std::wstring options = ExcelKey(excel_standin::kOptionsSubkey);
-    const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
-    const std::wstring openValue = L"/R \"" + file + L"\"";
-    const auto fileHeld = [&file] {
-        const ferrolin::unique_handle probe = ferrolin::adopt_file(
-            CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
-    };
+// Excel's add-in list in the registry, and an add-in workbook, for the instances of a test.
+class AddInList : public ExcelStandIn {
+protected:
+    CleanAddInList clean_;
+    testing_support::TempDir dir_{L"standin_addins"};
+    const std::wstring file_ = dir_.file(L"Ferrolin 1.1.xla");
+    const std::wstring options_ = ExcelKey(excel_standin::kOptionsSubkey);
+    const std::wstring manager_ = ExcelKey(excel_standin::kAddinManagerSubkey);
+    void SetUp() override {
+        ExcelStandIn::SetUp();
+        testing_support::WriteFileBytes(file_, "add-in workbook");
+    }
+};
 
-    // The first instance: the add-in listed and installed. The list is written when it ends.
+// An instance with the add-in listed and installed; the list is written when it ends.
+TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
+    const std::wstring& file = file_;
     {
-        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        DWORD id = 0;
+        auto app = StartInstance(&id);
         ASSERT_TRUE(app);
-        const DWORD id = ServerProcessId(app.get());
-        Watch(id);
         auto addins = GetObject(app.get(), L"AddIns");
         auto workbooks = GetObject(app.get(), L"Workbooks");
         ASSERT_TRUE(addins && workbooks);
@@ -232,7 +251,7 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
         EXPECT_EQ(1004, noBook.number);
         ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
         Outcome missing = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD,
-                                 CallArgs().text(dir.file(L"Nothing here.xla")));
+                                 CallArgs().text(dir_.file(L"Nothing here.xla")));
         EXPECT_EQ(DISP_E_EXCEPTION, missing.hr) << "AddIns.Add of a missing file: " << missing.describe();
         EXPECT_EQ(1004, missing.number);
 
@@ -242,7 +261,7 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
             const wchar_t* name;
             std::wstring expected;
         } properties[] = {
-            {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir.path()}};
+            {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir_.path()}};
         for (const Property& p : properties)
             EXPECT_EQ(Narrow(p.expected), Narrow(Get(added.object().get(), p.name).text())) << Narrow(p.name);
         EXPECT_EQ(1, Get(addins.get(), L"Count").number_value());
@@ -279,32 +298,33 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
         EXPECT_TRUE(book.ok()) << "Workbooks(\"Ferrolin 1.1.xla\"): " << book.describe();
         EXPECT_EQ("Ferrolin 1.1.xla", Narrow(Get(book.object().get(), L"Name").text()));
         EXPECT_EQ(1, Get(workbooks.get(), L"Count").number_value()) << "add-in workbooks are not counted";
-        EXPECT_TRUE(fileHeld()) << "the installed add-in's file is not held";
-        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present)
+        EXPECT_TRUE(FileHeld(file)) << "the installed add-in's file is not held";
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present)
             << "the list was written while Excel runs";
 
         EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
         EXPECT_TRUE(testing_support::StaysTrue([&] { return IsRunning(id); }, 500))
             << "ended after Quit while a client still holds it";
-        book = Outcome();
-        addin.reset();
-        added = Outcome();
-        addins.reset();
-        workbooks.reset();
-        app.reset();
+        ReleaseAll(book, addin, added, addins, workbooks, app);
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs)) << "still running after Quit and the last release";
     }
-    EXPECT_FALSE(fileHeld()) << "the file is held after Excel ended";
-    EXPECT_EQ(Narrow(openValue), Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN"))));
-    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
+    EXPECT_FALSE(FileHeld(file)) << "the file is held after Excel ended";
+    EXPECT_EQ("/R \"" + Narrow(file) + "\"", Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN"))));
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
+}
 
-    // A new instance, started through automation, lists the add-in as installed but loads
-    // no add-in; setting Installed to True again changes nothing, False then True loads it.
+// The list as an earlier instance wrote it. A new instance, started through automation,
+// lists the add-in as installed but loads no add-in; setting Installed to True again
+// changes nothing, False then True loads it; False takes it off the list for the Add-in
+// Manager, and the next instance has it listed but not installed.
+TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
+    const std::wstring& file = file_;
+    ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, options_, L"OPEN", REG_SZ,
+                                          testing_support::Sz(L"/R \"" + file + L"\"")));
     {
-        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        DWORD id = 0;
+        auto app = StartInstance(&id);
         ASSERT_TRUE(app);
-        const DWORD id = ServerProcessId(app.get());
-        Watch(id);
         auto addin = GetObject(GetObject(app.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
         auto workbooks = GetObject(app.get(), L"Workbooks");
         const auto loaded = [&] {
@@ -313,13 +333,13 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
         };
         EXPECT_TRUE(Get(addin.get(), L"Installed").boolean()) << "listed as installed";
         EXPECT_FALSE(loaded()) << "loaded at start";
-        EXPECT_FALSE(fileHeld());
+        EXPECT_FALSE(FileHeld(file));
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
         EXPECT_FALSE(loaded()) << "Installed := True on an installed add-in loaded it";
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
         EXPECT_TRUE(loaded()) << "False then True";
-        EXPECT_TRUE(fileHeld());
+        EXPECT_TRUE(FileHeld(file));
 
         // Installed := False: workbook closed, file released; the Add-in Manager lists it.
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
@@ -327,31 +347,24 @@ TEST_F(ExcelStandIn, AddInListPersistsAsExcelKeepsIt) {
             Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
         EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
         EXPECT_EQ(9, gone.number);
-        EXPECT_FALSE(fileHeld());
-        EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
-        addin.reset();
-        workbooks.reset();
-        app.reset();
+        EXPECT_FALSE(FileHeld(file));
+        EXPECT_TRUE(QuitAndRelease(app, addin, workbooks));
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs));
     }
-    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").present);
-    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, file).present);
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present);
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
 
-    // A listed but not installed add-in is loaded as such.
     {
-        auto third = CreateByClsid(excel_standin::kClsidApplication);
+        DWORD thirdId = 0;
+        auto third = StartInstance(&thirdId);
         ASSERT_TRUE(third);
-        DWORD thirdId = ServerProcessId(third.get());
-        Watch(thirdId);
         auto thirdAddins = GetObject(third.get(), L"AddIns");
         EXPECT_EQ(1, Get(thirdAddins.get(), L"Count").number_value());
         auto thirdAddin = GetObject(thirdAddins.get(), L"Item", CallArgs().number(1));
         EXPECT_EQ(Narrow(file), Narrow(Get(thirdAddin.get(), L"FullName").text()));
         EXPECT_FALSE(Get(thirdAddin.get(), L"Installed").boolean());
         EXPECT_FALSE(Get(GetObject(third.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla")).ok());
-        third.reset();
-        thirdAddins.reset();
-        thirdAddin.reset();
+        ReleaseAll(third, thirdAddins, thirdAddin);
         EXPECT_TRUE(WaitForExit(thirdId, kExitWaitMs));
     }
 }
@@ -375,10 +388,9 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
     testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"Options", REG_DWORD, {0, 0, 0, 0});
     testing_support::WriteRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla"), REG_SZ, text(L""));
 
-    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    DWORD processId = 0;
+    auto app = StartInstance(&processId);
     ASSERT_TRUE(app);
-    DWORD processId = ServerProcessId(app.get());
-    Watch(processId);
     auto addins = GetObject(app.get(), L"AddIns");
     auto workbooks = GetObject(app.get(), L"Workbooks");
     EXPECT_EQ(4, Get(addins.get(), L"Count").number_value());
@@ -413,10 +425,9 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
 }
 
 TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
-    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    DWORD processId = 0;
+    auto app = StartInstance(&processId);
     ASSERT_TRUE(app);
-    DWORD processId = ServerProcessId(app.get());
-    Watch(processId);
     HWND window = ServerWindow(app.get());
     auto workbooks = GetObject(app.get(), L"Workbooks");
     ASSERT_TRUE(workbooks);
@@ -504,10 +515,9 @@ TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
 }
 
 TEST_F(ExcelStandIn, MainWindowFollowsVisibleAndWindowState) {
-    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    DWORD processId = 0;
+    auto app = StartInstance(&processId);
     ASSERT_TRUE(app);
-    DWORD processId = ServerProcessId(app.get());
-    Watch(processId);
     HWND window = ServerWindow(app.get());
     ASSERT_TRUE(IsWindow(window));
     wchar_t className[32] = L"";
@@ -590,10 +600,9 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
     {
         Knobs knobs;
         knobs.text(excel_standin::kKnobFailMember, L"Sheets.Add; Installed");
-        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        DWORD processId = 0;
+        auto app = StartInstance(&processId);
         ASSERT_TRUE(app);
-        DWORD processId = ServerProcessId(app.get());
-        Watch(processId);
         auto workbooks = GetObject(app.get(), L"Workbooks");
         ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
         auto sheets = GetObject(app.get(), L"Sheets");
@@ -631,10 +640,9 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
     {
         Knobs knobs;
         knobs.number(excel_standin::kKnobInstallOpensWorkbook, 0);
-        auto app = CreateByClsid(excel_standin::kClsidApplication);
+        DWORD processId = 0;
+        auto app = StartInstance(&processId);
         ASSERT_TRUE(app);
-        DWORD processId = ServerProcessId(app.get());
-        Watch(processId);
         auto addin = GetObject(GetObject(app.get(), L"AddIns").get(), L"Item", CallArgs().text(L"Ferrolin 1.1"));
         ASSERT_TRUE(addin) << "listed by the first instance";
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
@@ -659,10 +667,9 @@ TEST_F(ExcelStandIn, CallLogRecordsTheSequenceOfCalls) {
     Knobs knobs;
     knobs.number(excel_standin::kKnobLog, 1).text(excel_standin::kKnobLogFile, log);
 
-    auto app = CreateByClsid(excel_standin::kClsidApplication);
+    DWORD processId = 0;
+    auto app = StartInstance(&processId);
     ASSERT_TRUE(app);
-    DWORD processId = ServerProcessId(app.get());
-    Watch(processId);
     {
         auto workbooks = GetObject(app.get(), L"Workbooks");
         Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD);

@@ -25,11 +25,10 @@ const wchar_t kPlatform[] = L"win32";
 constexpr SYSKIND kSysKind = SYS_WIN32;
 #endif
 
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
+// The identity that clients compiled against the library and their registrations hold.
+const wchar_t kClassKey[] = L"CLSID\\{DCCC35A0-B477-4287-94AA-99FC390A593A}";
+const wchar_t kLibraryId[] = L"{3B6EB83F-979E-44B1-B1B2-B6FFFF01EABD}";
+const wchar_t kInterfaceId[] = L"{3C3F42FE-BE82-4D80-AD3A-132FBC0302D2}";
 
 // A text value under HKEY_CLASSES_ROOT, or "<missing>".
 std::wstring ClassesText(const std::wstring& key, const wchar_t* name = nullptr) {
@@ -52,15 +51,14 @@ struct Entry {
 };
 
 std::vector<Entry> ExpectedEntries() {
-    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_CLibrary);
-    const std::wstring libid = GuidText(LIBID_IFR_v11);
+    const std::wstring clsid = kClassKey, libid = kLibraryId;
     return {
         {clsid + L"\\InprocServer32", nullptr, LibraryPath()},
         {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
         {clsid + L"\\ProgID", nullptr, L"IFR_v11.CLibrary"},
         {clsid + L"\\TypeLib", nullptr, libid},
-        {L"IFR_v11.CLibrary\\Clsid", nullptr, GuidText(CLSID_CLibrary)},
-        {L"Interface\\" + GuidText(IID__CLibrary) + L"\\TypeLib", nullptr, libid},
+        {L"IFR_v11.CLibrary\\Clsid", nullptr, clsid.substr(6)},
+        {L"Interface\\" + std::wstring(kInterfaceId) + L"\\TypeLib", nullptr, libid},
         {L"TypeLib\\" + libid + L"\\1.0\\409\\" + kPlatform, nullptr, LibraryPath()},
     };
 }
@@ -99,8 +97,8 @@ TEST(Registration, Regsvr32EntersAndRemovesTheServer) {
 
     for (const Entry& e : entries)
         EXPECT_EQ(ClassesText(e.key, e.name), L"<missing>") << Narrow(e.key) << " left after regsvr32 /u";
-    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_CLibrary)));
-    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_IFR_v11)));
+    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_FALSE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + std::wstring(kLibraryId)));
     EXPECT_TRUE(testing_support::KeyExists(HKEY_CLASSES_ROOT, L"CLSID")) << "only the class's own keys go";
 
     CLSID clsid = {};
@@ -110,29 +108,45 @@ TEST(Registration, Regsvr32EntersAndRemovesTheServer) {
               REGDB_E_CLASSNOTREG);
 }
 
-TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
-    ferrolin::com_apartment apartment;
-    Registration registration;
-    ASSERT_EQ(registration.exitCode(), 0);
+// The registered type library as a client loads it: the library, its interface as a
+// dispatch type and the interface's vtable side. Each case registers the DLL afresh.
+class TypeLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.exitCode(), 0);
+        ASSERT_EQ(LoadRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, library_.put()), S_OK);
+        ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__CLibrary, dispatch_.put()), S_OK);
+        HREFTYPE vtableRef = 0;
+        ASSERT_EQ(dispatch_->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
+        ASSERT_EQ(dispatch_->GetRefTypeInfo(vtableRef, vtable_.put()), S_OK);
+    }
 
-    com_ptr<ITypeLib> library;
-    ASSERT_EQ(LoadRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, library.put()), S_OK);
+    ferrolin::com_apartment apartment_;
+    Registration registration_;
+    com_ptr<ITypeLib> library_;
+    com_ptr<ITypeInfo> dispatch_;
+    com_ptr<ITypeInfo> vtable_;
+};
+
+// The library and its class: the identity a client binds to, creatable, not an application
+// object, _CLibrary as its default; registered as the DLL itself, so that a client's
+// LoadRegTypeLib finds the embedded library.
+TEST_F(TypeLibrary, PublishesTheIdentityAndTheClass) {
     TLIBATTR* libAttr = nullptr;
-    ASSERT_EQ(library->GetLibAttr(&libAttr), S_OK);
+    ASSERT_EQ(library_->GetLibAttr(&libAttr), S_OK);
     EXPECT_TRUE(IsEqualGUID(libAttr->guid, LIBID_IFR_v11));
     EXPECT_EQ(libAttr->lcid, 0x409u);
     EXPECT_EQ(libAttr->wMajorVerNum, 1);
     EXPECT_EQ(libAttr->wMinorVerNum, 0);
     EXPECT_EQ(libAttr->syskind, kSysKind);
-    library->ReleaseTLibAttr(libAttr);
+    library_->ReleaseTLibAttr(libAttr);
     unique_bstr libName;
-    library->GetDocumentation(-1, libName.put(), nullptr, nullptr, nullptr);
+    library_->GetDocumentation(-1, libName.put(), nullptr, nullptr, nullptr);
     EXPECT_EQ(Text(libName), L"IFR_v11");
-    EXPECT_EQ(library->GetTypeInfoCount(), 2u) << "the interface and the class, nothing else";
+    EXPECT_EQ(library_->GetTypeInfoCount(), 2u) << "the interface and the class, nothing else";
 
-    // The class: creatable, not an application object, _CLibrary as its default.
     com_ptr<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_CLibrary, coclass.put()), S_OK);
+    ASSERT_EQ(library_->GetTypeInfoOfGuid(CLSID_CLibrary, coclass.put()), S_OK);
     TYPEATTR* classAttr = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&classAttr), S_OK);
     EXPECT_EQ(classAttr->typekind, TKIND_COCLASS);
@@ -147,11 +161,15 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
     coclass->GetImplTypeFlags(0, &implFlags);
     EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
 
-    // The interface: dual, hidden, not extensible, automation types only.
-    com_ptr<ITypeInfo> dispatch;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID__CLibrary, dispatch.put()), S_OK);
+    unique_bstr path;
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, path.put()), S_OK);
+    EXPECT_EQ(Upper(Text(path)), Upper(LibraryPath()));
+}
+
+// The interface: dual, hidden, not extensible, automation types only.
+TEST_F(TypeLibrary, InterfaceIsDualHiddenAndAutomationOnly) {
     TYPEATTR* dispAttr = nullptr;
-    ASSERT_EQ(dispatch->GetTypeAttr(&dispAttr), S_OK);
+    ASSERT_EQ(dispatch_->GetTypeAttr(&dispAttr), S_OK);
     EXPECT_EQ(dispAttr->typekind, TKIND_DISPATCH);
     const struct {
         const char* what;
@@ -167,22 +185,23 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
     };
     for (const auto& f : flags)
         EXPECT_EQ((dispAttr->wTypeFlags & f.flag) != 0, f.set) << "interface flag " << f.what;
-    dispatch->ReleaseTypeAttr(dispAttr);
+    dispatch_->ReleaseTypeAttr(dispAttr);
 
-    HREFTYPE vtableRef = 0;
-    ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
-    com_ptr<ITypeInfo> vtable;
-    ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, vtable.put()), S_OK);
     TYPEATTR* attr = nullptr;
-    ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
+    ASSERT_EQ(vtable_->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION) << "automation types only";
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL) << "dual";
     EXPECT_TRUE(IsEqualGUID(attr->guid, IID__CLibrary));
-    const WORD functionCount = attr->cFuncs;
-    vtable->ReleaseTypeAttr(attr);
+    vtable_->ReleaseTypeAttr(attr);
+}
 
-    // Every member in interface order: name, DISPID, kind and signature.
+// Every member in interface order: name, DISPID, kind and signature.
+TEST_F(TypeLibrary, MembersInInterfaceOrder) {
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(vtable_->GetTypeAttr(&attr), S_OK);
+    const WORD functionCount = attr->cFuncs;
+    vtable_->ReleaseTypeAttr(attr);
     const std::vector<LibraryMember>& members = LibraryMembers();
     ASSERT_EQ(functionCount, members.size());
 
@@ -205,9 +224,9 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
         const LibraryMember& m = members[i];
         const std::string what = Narrow(m.name) + " (member " + std::to_string(i) + ")";
         FUNCDESC* f = nullptr;
-        ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK) << what;
+        ASSERT_EQ(vtable_->GetFuncDesc(i, &f), S_OK) << what;
         unique_bstr name;
-        vtable->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
+        vtable_->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
         EXPECT_EQ(Text(name), m.name) << what;
         EXPECT_EQ(f->memid, m.id) << what;
         EXPECT_EQ(f->invkind, m.kind) << what;
@@ -231,10 +250,12 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
         }
         signature += ")";
         EXPECT_EQ(signature, m.signature) << what;
-        vtable->ReleaseFuncDesc(f);
+        vtable_->ReleaseFuncDesc(f);
     }
+}
 
-    // Parameter names as a client sees them in its object browser and uses for named arguments.
+// Parameter names as a client sees them in its object browser and uses for named arguments.
+TEST_F(TypeLibrary, ParameterNamesForNamedArguments) {
     const struct {
         const wchar_t* member;
         std::vector<std::wstring> names;
@@ -250,10 +271,10 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
     for (const auto& p : parameterNames) {
         MEMBERID id = DISPID_UNKNOWN;
         LPOLESTR name = const_cast<LPOLESTR>(p.member);
-        ASSERT_EQ(dispatch->GetIDsOfNames(&name, 1, &id), S_OK) << Narrow(p.member);
+        ASSERT_EQ(dispatch_->GetIDsOfNames(&name, 1, &id), S_OK) << Narrow(p.member);
         BSTR names[8] = {};
         UINT count = 0;
-        ASSERT_EQ(vtable->GetNames(id, names, 8, &count), S_OK) << Narrow(p.member);
+        ASSERT_EQ(vtable_->GetNames(id, names, 8, &count), S_OK) << Narrow(p.member);
         std::vector<std::wstring> got;
         for (UINT i = 0; i < count; ++i) {
             const ferrolin::unique_bstr owned(names[i]);
@@ -263,9 +284,4 @@ TEST(Registration, TypeLibraryPublishesTheIdentityAndLayout) {
         if (got.size() > p.names.size()) got.resize(p.names.size());
         EXPECT_EQ(got, p.names) << Narrow(p.member);
     }
-
-    // The registered path is the DLL itself, so a client's LoadRegTypeLib finds the embedded library.
-    unique_bstr path;
-    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_IFR_v11, 1, 0, 0x409, path.put()), S_OK);
-    EXPECT_EQ(Upper(Text(path)), Upper(LibraryPath()));
 }
