@@ -67,8 +67,8 @@ endif()
 # The scenarios touch the install record, the stand-in Excel and the system folder. The
 # longest waits out an Excel that never answers three times (a minute each).
 ferrolin_add_gtest(install_e2e_test
-  SOURCES install_e2e_test.cpp
-  LIBS install_e2e
+  SOURCES install_e2e_test.cpp install_fixture.cpp ${PROJECT_SOURCE_DIR}/tests/excel_standin/standin_client.cpp
+  LIBS install_e2e ole32 oleaut32
   LOCKS install_record excel system_folder
   TIMEOUT 420)
 # The same roads where the ANSI code page is a double-byte one (Japanese, 932), as Wine

@@ -11,9 +11,13 @@
 #include "excel_standin.h"
 #include "handles.h"
 #include "names.h"
+#include "controls.h"
 #include "test_support.h"
 
 namespace install_e2e {
+
+using testing_support::WaitUntil;
+namespace ctl = ferrolin::ctl;
 
 namespace {
 
@@ -26,11 +30,6 @@ constexpr bool kComponentsInWow64 = true;
 #else
 constexpr bool kComponentsInWow64 = false;
 #endif
-
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
 
 std::wstring OfficeKey(const wchar_t* subkey) {
     return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
@@ -236,6 +235,11 @@ std::vector<std::wstring> InstalledAddins() {
     return addins;
 }
 
+bool InAddinsDialog(const std::wstring& workbook) {
+    return RegGetValueW(HKEY_CURRENT_USER, OfficeKey(excel_standin::kAddinManagerSubkey).c_str(), workbook.c_str(),
+                        RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 std::vector<HWND> ExcelWindows() {
     std::vector<HWND> windows;
     for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows())
@@ -377,8 +381,123 @@ void ClickPicture(HWND picture) {
     PostMessageW(picture, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
 }
 
+bool WaitFocus(HWND window, HWND control, DWORD timeout_ms) {
+    return WaitUntil([&] { return uidriver::FocusOf(window) == control; }, timeout_ms);
+}
+
 uidriver::MessageBoxInfo WaitMessage(const SetupRun& setup, const wchar_t* title, DWORD timeout_ms) {
     return uidriver::ReadMessageBox(uidriver::WaitForMessageBox(title, setup.id(), timeout_ms));
 }
+
+std::string N(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 128 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::wstring Upper(std::wstring text) {
+    CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::wstring Lower(std::wstring text) {
+    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::wstring Workbook(const std::wstring& folder) {
+    return Join(folder, std::wstring(ferrolin::kProductTitle) + ferrolin::kWorkbookExt);
+}
+std::wstring HelpFile(const std::wstring& folder) {
+    return Join(folder, std::wstring(ferrolin::kProductTitle) + ferrolin::kHelpExt);
+}
+
+bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
+
+std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_ms) {
+    std::map<std::wstring, DWORD> seen;
+    WaitUntil(
+        [&] {
+            seen = FixtureRegistrations();
+            return seen.size() >= count;
+        },
+        timeout_ms);
+    return seen;
+}
+
+DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed) {
+    std::wstring name = std::wstring(L"\\") + installed;
+    CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
+    DWORD count = 0;
+    for (const auto& [path, times] : registrations)
+        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+            count += times;
+    return count;
+}
+
+bool WaitForServer(REGSAM view, DWORD timeout_ms) {
+    return WaitUntil([&] { return !LibraryServer(view).empty(); }, timeout_ms);
+}
+
+std::wstring AsWow64Sees(const std::wstring& path) {
+    std::wstring lower = Lower(path);
+#ifndef _WIN64
+    const std::wstring system = Lower(SystemFolder()), wow64 = Lower(SystemWow64Folder());
+    if (!wow64.empty() && lower.compare(0, system.size() + 1, system + L"\\") == 0)
+        lower = wow64 + lower.substr(system.size());
+#endif
+    return lower;
+}
+
+std::wstring RecordClient(const std::wstring& folder) {
+    return L"On Error Resume Next\r\n"
+           L"Set o = CreateObject(\"IFR_v11.CLibrary\")\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 10\r\n"
+           L"p = o.InstallPath\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 11\r\n"
+           L"b = o.IsAddin_Installed\r\n"
+           L"If Err.Number <> 0 Then WScript.Quit 12\r\n"
+           L"If p <> \"" + folder + L"\" Then WScript.Quit 13\r\n"
+           L"If b <> True Then WScript.Quit 14\r\n"
+           L"WScript.Quit 0\r\n";
+}
+
+bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
+    return WaitUntil([&] { return testing_support::KeyExists(root, key); }, timeout_ms);
+}
+
+namespace picker {
+
+std::wstring Trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L' ');
+    return first == std::wstring::npos ? L"" : text.substr(first);
+}
+
+void OpenFolder(HWND picker, const std::wstring& name) {
+    HWND list = ControlOf(picker, ctl::Dir1);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t item[MAX_PATH] = {};
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= MAX_PATH) continue;
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
+        if (lstrcmpiW(Trimmed(item).c_str(), name.c_str()) != 0) continue;
+        SendMessageW(list, LB_SETCURSEL, i, 0);
+        SendMessageW(picker, WM_COMMAND, MAKEWPARAM(ctl::Dir1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        return;
+    }
+    throw uidriver::Error("no folder " + N(name) + " in the folder list");
+}
+
+void OpenPath(HWND picker, const std::wstring& path) {
+    size_t start = 3;  // after "C:\"
+    while (start < path.size()) {
+        size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) end = path.size();
+        if (end > start) OpenFolder(picker, path.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+}  // namespace picker
 
 }  // namespace install_e2e

@@ -74,15 +74,14 @@ bool WaitForRegistrarsToEnd(DWORD timeout_ms = 30000);
 bool RegisterStandIn(std::string* what = nullptr);  // what: how its /RegServer went
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile);
 std::vector<std::wstring> InstalledAddins();  // the Options OPENn values
+bool InAddinsDialog(const std::wstring& workbook);  // a value of the Add-in Manager key
 // Excel as Office's Click-to-Run installs it, while this lives: the stand-in copied to
 // Office's folder under Program Files as EXCEL.EXE and registered from there as Office
 // registers it (excel_standin.h); the build's own registration is put back at its end.
-class ClickToRunExcel {
+class ClickToRunExcel : testing_support::NotCopied {
 public:
     ClickToRunExcel();
     ~ClickToRunExcel();
-    ClickToRunExcel(const ClickToRunExcel&) = delete;
-    ClickToRunExcel& operator=(const ClickToRunExcel&) = delete;
     const std::string& failure() const { return failure_; }  // empty when registered
 
 private:
@@ -121,7 +120,45 @@ HWND WaitPage(const SetupRun& setup, const wchar_t* caption, DWORD timeout_ms = 
 HWND ControlOf(HWND page, int id);
 // Clicks a picture control (a static that reports clicks).
 void ClickPicture(HWND picture);
+// Waits until the keyboard focus of the window's thread is on the control.
+bool WaitFocus(HWND window, HWND control, DWORD timeout_ms = 5000);
 // Waits for a message box of setup's and reads it.
 uidriver::MessageBoxInfo WaitMessage(const SetupRun& setup, const wchar_t* title, DWORD timeout_ms = kMessageMs);
+
+// Texts and paths as the scenarios compare them: ASCII with '?' for anything else (line
+// ends kept, as message texts hold them), and upper and lower case as Windows folds them.
+std::string N(const std::wstring& text);
+std::wstring Upper(std::wstring text);
+std::wstring Lower(std::wstring text);
+// The add-in's workbook and help file as installed into a folder.
+std::wstring Workbook(const std::wstring& folder);
+std::wstring HelpFile(const std::wstring& folder);
+// A path of the system folder in lower case, as a 32-bit program on 64-bit Windows has it
+// in its 32-bit system folder (which it may name either way).
+std::wstring AsWow64Sees(const std::wstring& path);
+bool IsLibrary(const DeployedFile& file);  // the row of IFR_v11.dll
+
+// Waits until the fixture components report as many registrations as expected (the
+// registrar runs beside setup, not waited for).
+std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_ms = 15000);
+// How often the registrar registered the system folder's file of this name. The folder is
+// the system folder as the registered component saw it (a 32-bit registrar may see the
+// WoW64 folder), so the file is found by its name.
+DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed);
+// Waits until the library is registered in one view of the registry, or a key exists.
+bool WaitForServer(REGSAM view, DWORD timeout_ms);
+bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms);
+// A VBScript client of the library as the add-in is one: it reads the record and ends with
+// 10 when the class cannot be created, 11 and 12 when InstallPath or IsAddin_Installed
+// fail, 13 for another folder than the one given, 14 when the add-in is not installed.
+std::wstring RecordClient(const std::wstring& folder);
+
+// The folder picker: a folder list entry without its indent; opens a folder of the list by
+// a double-click on its entry, or walks the list from the drive root down to a folder.
+namespace picker {
+std::wstring Trimmed(const std::wstring& text);
+void OpenFolder(HWND picker, const std::wstring& name);
+void OpenPath(HWND picker, const std::wstring& path);
+}  // namespace picker
 
 }  // namespace install_e2e

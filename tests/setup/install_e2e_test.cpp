@@ -8,372 +8,27 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "controls.h"
 #include "excel_standin.h"
-#include "install_e2e.h"
+#include "install_fixture.h"
 #include "names.h"
+#include "standin_client.h"
 #include "test_support.h"
 #include "uidriver.h"
 
 using namespace install_e2e;
 using testing_support::Sz;
-using testing_support::Utf16Bytes;
 using testing_support::WriteFileBytes;
 using testing_support::StaysTrue;
 using testing_support::WaitUntil;
+using uidriver::PressKey;
+using uidriver::PressKeyUntilFocus;
 namespace ctl = ferrolin::ctl;
 
 namespace {
-
-std::string N(const std::wstring& text) {
-    std::string narrow;
-    for (wchar_t c : text) narrow += c < 128 ? static_cast<char>(c) : '?';
-    return narrow;
-}
-
-std::wstring Upper(std::wstring text) {
-    CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
-
-std::wstring Workbook(const std::wstring& folder) {
-    return Join(folder, std::wstring(ferrolin::kProductTitle) + ferrolin::kWorkbookExt);
-}
-std::wstring HelpFile(const std::wstring& folder) {
-    return Join(folder, std::wstring(ferrolin::kProductTitle) + ferrolin::kHelpExt);
-}
-
-// Waits until the fixture components report as many registrations as expected (the
-// registrar runs beside setup, not waited for).
-std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_ms = 15000) {
-    std::map<std::wstring, DWORD> seen;
-    WaitUntil(
-        [&] {
-            seen = FixtureRegistrations();
-            return seen.size() >= count;
-        },
-        timeout_ms);
-    return seen;
-}
-
-// How often the registrar registered the system folder's file of this name. The folder is
-// the system folder as the registered component saw it (a 32-bit registrar may see the
-// WoW64 folder), so the file is found by its name.
-DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed) {
-    std::wstring name = std::wstring(L"\\") + installed;
-    CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
-    DWORD count = 0;
-    for (const auto& [path, times] : registrations)
-        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
-            count += times;
-    return count;
-}
-
-// Waits until the library is registered in one view of the registry.
-bool WaitForServer(REGSAM view, DWORD timeout_ms) {
-    return WaitUntil([&] { return !LibraryServer(view).empty(); }, timeout_ms);
-}
-
-bool IsLibrary(const DeployedFile& file) { return lstrcmpiW(file.installed, ferrolin::kLibraryFile) == 0; }
-
-std::wstring Lower(std::wstring text) {
-    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
-
-// A path of the system folder in lower case, as a 32-bit program on 64-bit Windows has it
-// in its 32-bit system folder (which it may name either way).
-std::wstring AsWow64Sees(const std::wstring& path) {
-    std::wstring lower = Lower(path);
-#ifndef _WIN64
-    const std::wstring system = Lower(SystemFolder()), wow64 = Lower(SystemWow64Folder());
-    if (!wow64.empty() && lower.compare(0, system.size() + 1, system + L"\\") == 0)
-        lower = wow64 + lower.substr(system.size());
-#endif
-    return lower;
-}
-
-// A VBScript client of the library as the add-in is one: it reads the record and ends with
-// 10 when the class cannot be created, 11 and 12 when InstallPath or IsAddin_Installed
-// fail, 13 for another folder than the one given, 14 when the add-in is not installed.
-std::wstring RecordClient(const std::wstring& folder) {
-    return L"On Error Resume Next\r\n"
-           L"Set o = CreateObject(\"IFR_v11.CLibrary\")\r\n"
-           L"If Err.Number <> 0 Then WScript.Quit 10\r\n"
-           L"p = o.InstallPath\r\n"
-           L"If Err.Number <> 0 Then WScript.Quit 11\r\n"
-           L"b = o.IsAddin_Installed\r\n"
-           L"If Err.Number <> 0 Then WScript.Quit 12\r\n"
-           L"If p <> \"" + folder + L"\" Then WScript.Quit 13\r\n"
-           L"If b <> True Then WScript.Quit 14\r\n"
-           L"WScript.Quit 0\r\n";
-}
-
-bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms) {
-    return WaitUntil([&] { return testing_support::KeyExists(root, key); }, timeout_ms);
-}
-
-class Install : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        registered_ = RegisterStandIn(&registration_);
-    }
-
-    void SetUp() override {
-        ASSERT_TRUE(registered_) << registration_;
-        wchar_t acp[16] = {};
-        if (GetEnvironmentVariableW(L"FERROLIN_EXPECTED_ACP", acp, 16)) {
-            ASSERT_EQ(GetACP(), static_cast<UINT>(_wtoi(acp))) << "the ANSI code page of this run";
-        }
-        ASSERT_TRUE(FileExists(Join(DistFolder(), ferrolin::kRegistrarSource))) << "no registrar in the dist folder";
-        CloseExcelWindows();
-        ASSERT_TRUE(WaitForRegistrarsToEnd()) << "a registrar of an earlier scenario still runs";
-        for (const DeployedFile& file : DeployedFiles()) RemoveFile(InstalledPath(file));
-        for (const wchar_t* uninstaller : {ferrolin::kUninstaller10, ferrolin::kUninstaller11})
-            RemoveFile(Join(SystemFolder(), std::wstring(uninstaller) + ferrolin::kProgramExt));
-        ClearRecord();
-        ClearFixtureRegistrations();
-        ClearPlantedRegistrarStarts();
-        ClearLibraryRegistration();
-        scratch_ = FreshFolder(L"FerrolinE2E");
-        library_ = Join(scratch_, L"AddIns");
-        CreateDirectoryW(library_.c_str(), nullptr);
-        log_ = Join(scratch_, L"excel.log");
-        ResetStandIn(library_, log_);
-    }
-
-    void TearDown() override {
-        // A scenario that failed shows what Excel went through (its log goes with the scratch
-        // folder).
-        if (HasFailure()) std::cerr << "Excel's log of the failed scenario:" << Log() << "\n";
-        // The registrar beside setup is the vendor's, of any bitness: setup starts the
-        // system's own by its full path, never one found by a search.
-        std::wstring line;
-        EXPECT_EQ(PlantedRegistrarStarts(&line), 0u)
-            << "setup started the distribution folder's REGSVR32.exe, last as: " << N(line);
-        uidriver::EndScenario();
-        CloseExcelWindows();
-        ClearRecord();
-        testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
-        RemoveTree(scratch_);
-    }
-
-    static void ClearRecord() {
-        testing_support::DeleteKeyTree(HKEY_CURRENT_USER, ferrolin::kRecordKey);
-        RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordKey);
-        RegDeleteKeyW(HKEY_CURRENT_USER, ferrolin::kRecordParentKey);
-    }
-
-    // Places every system component in the system folder, as an earlier run left them.
-    static void PlaceAllComponents() {
-        for (const DeployedFile& file : DeployedFiles())
-            CopyOrFail(Join(DistFolder(), file.source), InstalledPath(file));
-    }
-
-    // Writes a record as setup leaves it, for the folder given, with extra values.
-    static void WriteRecord(const std::wstring& folder, bool withAppExist) {
-        const auto set = [](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
-            return testing_support::WriteRaw(HKEY_CURRENT_USER, ferrolin::kRecordKey, name, type, bytes);
-        };
-        ASSERT_TRUE(set(L"Dir", REG_SZ, Sz(folder)));
-        set(L"STATUS_APP", REG_BINARY, Utf16Bytes(L"84114117101"));
-        set(L"APP_REFINST", REG_BINARY, Utf16Bytes(L"1"));
-        if (withAppExist) set(L"APP_EXIST", REG_BINARY, Utf16Bytes(L"01"));
-    }
-
-    // The record a full installation into the folder writes, byte for byte.
-    static std::map<std::wstring, StoredValue> FullRecord(const std::wstring& folder) {
-        // REG_SZ with its terminator.
-        std::map<std::wstring, StoredValue> expected = {
-            {L"STATUS_APP", {REG_BINARY, Utf16Bytes(L"84114117101")}},
-            {L"Dir", {REG_SZ, Sz(folder)}},
-            {L"APP_REFINST", {REG_BINARY, Utf16Bytes(L"1")}},
-        };
-        return expected;
-    }
-
-    // The terms page: agree and go on.
-    static void AgreeAndNext(HWND terms) {
-        uidriver::Click(ControlOf(terms, ctl::chkOk));
-        uidriver::PostClick(ControlOf(terms, ctl::Next));
-    }
-
-    // The add-in page's End, the final message and the end of setup.
-    // What comes between End and the final message, when anything does.
-    static void Finish(SetupRun& setup, DWORD exitCode = 0, const std::function<void()>& beforeTheEnd = {}) {
-        HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
-        uidriver::PostClick(ControlOf(addin, ctl::Next));
-        // From End to the final message the finishing window stays on screen, and owns it.
-        HWND finishing = WaitPage(setup, L"Finishing Installation ...");
-        if (beforeTheEnd) beforeTheEnd();
-        const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
-        EXPECT_TRUE(IsWindowVisible(finishing) && !IsIconic(finishing)) << "the finishing window left the screen";
-        EXPECT_EQ(GetWindow(done.hwnd, GW_OWNER), finishing) << "the final message is not the finishing window's";
-        EXPECT_EQ(N(done.text), N(ferrolin::kMsgInstallFinished));
-        EXPECT_EQ(done.icon, uidriver::IconKind::Information) << uidriver::ToString(done.icon);
-        uidriver::PressButton(done.hwnd, IDOK);
-        EXPECT_EQ(setup.process.WaitForExit(kExitMs), exitCode) << "exit code of an installation";
-    }
-
-    // Excel after setup: one visible, maximised instance with the add-in installed. Excel
-    // writes its add-in list when it ends, so the user closes it before the list is read.
-    void ExpectExcelLeftWithAddin(const std::wstring& folder) {
-        // Setup's own Excel has ended; the user's is started by the desktop's shell.
-        WaitUntil([] { return ExcelWindows().size() == 1 && IsWindowVisible(ExcelWindows()[0]); }, kPageMs);
-        const std::vector<HWND> windows = ExcelWindows();
-        ASSERT_EQ(windows.size(), 1u) << "stand-in windows after setup";
-        EXPECT_TRUE(IsWindowVisible(windows[0])) << "Excel is not visible";
-        EXPECT_TRUE(IsZoomed(windows[0])) << "Excel is not maximised";
-        CloseExcelWindows();
-        EXPECT_TRUE(Listed(Workbook(folder))) << "installed add-ins lack " << N(Workbook(folder)) << Log();
-    }
-
-    // Excel's list, as Excel wrote it when it ended, holds the workbook as installed.
-    static bool Listed(const std::wstring& workbook) {
-        const std::vector<std::wstring> addins = InstalledAddins();
-        return std::find(addins.begin(), addins.end(), L"/R \"" + workbook + L"\"") != addins.end();
-    }
-
-    // A distribution folder of this scenario: the built one without the files named.
-    std::wstring DistWithout(std::initializer_list<const wchar_t*> missing) {
-        const std::wstring folder = Join(scratch_, L"dist");
-        CreateDirectoryW(folder.c_str(), nullptr);
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(Join(DistFolder(), L"*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return folder;
-        do {
-            const std::wstring name = found.cFileName;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            bool skip = false;
-            for (const wchar_t* m : missing) skip = skip || lstrcmpiW(m, name.c_str()) == 0;
-            if (!skip) CopyOrFail(Join(DistFolder(), name), Join(folder, name));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-        return folder;
-    }
-
-    // No system component file of the table, and no uninstaller, is in the system folder.
-    static bool NoComponentDeployed(std::string* which) {
-        for (const DeployedFile& file : DeployedFiles())
-            if (FileExists(InstalledPath(file))) {
-                *which = N(file.installed);
-                return false;
-            }
-        for (const std::wstring& name : Uninstallers())
-            if (FileExists(Join(SystemFolder(), name))) {
-                *which = N(name);
-                return false;
-            }
-        return true;
-    }
-
-    static std::vector<std::wstring> Uninstallers() {
-        return {std::wstring(ferrolin::kUninstaller10) + ferrolin::kProgramExt,
-                std::wstring(ferrolin::kUninstaller11) + ferrolin::kProgramExt};
-    }
-
-    // The uninstallers in the system folder are those beside setup.
-    static void ExpectUninstallersCopied() {
-        for (const std::wstring& name : Uninstallers()) {
-            const std::string shipped = ReadFileBytes(Join(DistFolder(), name));
-            EXPECT_FALSE(shipped.empty()) << N(name) << " is not in the distribution folder";
-            EXPECT_EQ(ReadFileBytes(Join(SystemFolder(), name)) == shipped, true) << N(name) << " in the system folder";
-        }
-    }
-
-    std::string Log() const {
-        std::string text;
-        for (const std::wstring& line : LogLines(log_)) text += "\n  " + N(line);
-        return text;
-    }
-
-    // Setup started and brought to its terms page.
-    SetupRun StartToTerms(const std::wstring& folder, HWND* terms) {
-        SetupRun setup = StartSetup(folder);
-        *terms = WaitPage(setup, ferrolin::kCaptionTerms);
-        return setup;
-    }
-
-    // The user's own Excel: started, made visible and left to the user, as Excel is after
-    // the user opened it.
-    void OpenUsersExcel() {
-        ASSERT_EQ(RunScript(SystemFolder(), Join(scratch_, L"open.vbs"),
-                            L"On Error Resume Next\r\n"
-                            L"Set x = CreateObject(\"Excel.Application\")\r\n"
-                            L"If Err.Number <> 0 Then WScript.Quit 10\r\n"
-                            L"x.Visible = True\r\n"
-                            L"If Err.Number <> 0 Then WScript.Quit 11\r\n"
-                            L"WScript.Quit 0\r\n"),
-                  0)
-            << "the user's Excel: 10 not created, 11 not shown";
-        WaitUntil([] { return !ExcelWindows().empty(); }, 10000);
-        ASSERT_EQ(ExcelWindows().size(), 1u) << "the user's Excel is not open; Excel's log:" << Log();
-    }
-
-    // A request to close the user's Excel: its text, a warning, Retry and Cancel.
-    static void ExpectCloseExcelAsked(const uidriver::MessageBoxInfo& box, const char* text) {
-        EXPECT_EQ(N(box.text), text);
-        EXPECT_EQ(box.icon, uidriver::IconKind::Warning);
-        EXPECT_EQ(box.button_ids, (std::vector<int>{IDRETRY, IDCANCEL}));
-    }
-
-    // Setup's request to close the user's Excel, read and answered.
-    static void AnswerCloseExcel(SetupRun& setup, int button) {
-        const uidriver::MessageBoxInfo open = WaitMessage(setup, L"Orvicta");
-        ExpectCloseExcelAsked(
-            open, "Microsoft Excel is open. Please close it before Ferrolin 1.1 is installed: Excel keeps its "
-                  "list of add-ins while it runs and writes it back when it closes, so an Excel left open would "
-                  "take Ferrolin 1.1 off the list again.\r"
-                  "Close every Excel window, then click Retry. Cancel ends the setup without changing anything.");
-        uidriver::PressButton(open.hwnd, button);
-        WaitUntil([&] { return !IsWindow(open.hwnd); }, 5000);
-    }
-
-    // Every Excel started from now on answers the member (Class.Member, or Application.Create
-    // for the creation) only after ms, frozen meanwhile; the log's length now, to look from.
-    size_t FreezeStandInIn(const wchar_t* member, DWORD ms = 600000) {
-        excel_standin::SetKnob(excel_standin::kKnobSlowMember, member);
-        excel_standin::SetKnob(excel_standin::kKnobSlowMs, ms);
-        return LogLines(log_).size();
-    }
-
-    // Every Excel started since that line of the log has ended, and none was opened for the
-    // user.
-    void ExpectNoExcelLeft(size_t fromLine) {
-        const std::vector<std::wstring> lines = LogLines(log_);
-        for (size_t i = fromLine; i < lines.size(); ++i) {
-            if (lines[i].find(L" Start ") == std::wstring::npos) continue;
-            EXPECT_EQ(lines[i].find(L" Start user "), std::wstring::npos) << "an Excel opened for the user";
-            const ferrolin::unique_handle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, std::stoul(lines[i])));
-            if (process && WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
-                ADD_FAILURE() << "an Excel of setup's still runs: " << N(lines[i]);
-                TerminateProcess(process.get(), 1);
-            }
-        }
-    }
-
-    // Abort on the terms page, then Yes: setup ends.
-    static void CancelAtTerms(SetupRun& setup, HWND terms) {
-        uidriver::PostClick(ControlOf(terms, ctl::Abort));
-        const uidriver::MessageBoxInfo confirm = WaitMessage(setup, ferrolin::kMessageTitle);
-        uidriver::PressButton(confirm.hwnd, IDYES);
-        EXPECT_EQ(setup.process.WaitForExit(kExitMs), 1u) << "exit code of a cancelled setup";
-    }
-
-    static bool registered_;
-    static std::string registration_;
-    std::wstring scratch_;
-    std::wstring library_;
-    std::wstring log_;
-};
-
-bool Install::registered_ = false;
-std::string Install::registration_;
 
 // The ordinary road: every component copied and registered, the terms and destination
 // pages, the add-in copied into Excel's library folder, the record written, Excel left open
@@ -385,15 +40,7 @@ TEST_F(Install, OrdinaryRoad) {
     SetupRun setup = StartSetup(DistFolder());
     // At once a window of setup's says that the installation is being prepared (while
     // Excel starts for the checks); it is gone when the terms page shows.
-    HWND preparing = nullptr;
-    WaitUntil(
-        [&] {
-            for (const uidriver::WindowInfo& window : uidriver::TopLevelWindows(setup.id()))
-                if (window.visible && window.caption == L"Ferrolin 1.1") preparing = window.hwnd;
-            return preparing != nullptr;
-        },
-        kPageMs);
-    ASSERT_NE(preparing, nullptr) << "no window of setup's while it prepares";
+    HWND preparing = WaitPage(setup, L"Ferrolin 1.1");
     EXPECT_EQ(N(uidriver::Text(ControlOf(preparing, ctl::Label1))), "Preparing the installation of Ferrolin 1.1 ...");
     HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
     EXPECT_FALSE(IsWindow(preparing)) << "the preparing window stays beside the terms page";
@@ -425,28 +72,7 @@ TEST_F(Install, OrdinaryRoad) {
         EXPECT_EQ(ReadFileBytes(InstalledPath(file)), ReadFileBytes(Join(DistFolder(), file.source)))
             << N(file.installed) << " in the system folder";
     ExpectUninstallersCopied();
-    // Each component registered once, by the registrar of the system folder it lies in: the
-    // 32-bit components of the 64-bit setup in SysWOW64 by SysWOW64's registrar, in the
-    // 32-bit view of the registry where 32-bit Excel looks.
-    EXPECT_TRUE(WaitForRegistrarsToEnd(0)) << "a registrar outlived setup";
-    const auto registrations = WaitForRegistrations(4);
-    const auto registrars = FixtureRegistrars();
-    for (const DeployedFile& file : DeployedFiles()) {
-        if (std::wstring(file.installed) == ferrolin::kLibraryFile) continue;
-        EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << N(file.installed);
-        for (const auto& [path, registrar] : registrars) {
-            if (path.size() < wcslen(file.installed) ||
-                lstrcmpiW(path.c_str() + path.size() - wcslen(file.installed), file.installed) != 0)
-                continue;
-            EXPECT_EQ(N(AsWow64Sees(registrar)), N(AsWow64Sees(Join(path.substr(0, path.rfind(L'\\')), L"regsvr32.exe"))))
-                << N(file.installed) << " registered by another registrar than its folder's";
-#ifdef _WIN64
-            EXPECT_EQ(N(path), N(Lower(InstalledPath(file)))) << "registered from another folder";
-#endif
-        }
-    }
-    EXPECT_EQ(registrations.size(), 4u);
-    EXPECT_EQ(registrars.size(), 4u);
+    ExpectComponentsRegisteredByTheirFolders();
     ASSERT_TRUE(WaitForKey(HKEY_CLASSES_ROOT, ferrolin::kLibraryProgId, 15000)) << "IFR_v11.CLibrary not registered";
 
     ExpectExcelLeftWithAddin(folder);
@@ -455,20 +81,20 @@ TEST_F(Install, OrdinaryRoad) {
     // the default folder too), the add-in taken out, and the one that adds and installs the
     // add-in and quits. Then the one left to the user, started by the desktop's shell with
     // the shell's rights: the user's own, limited on Windows and Wine 10 (tests/README.md).
-    std::vector<std::pair<std::wstring, std::wstring>> starts;  // process, start line
-    for (const std::wstring& line : LogLines(log_))
-        if (const size_t at = line.find(L" Start "); at != std::wstring::npos)
-            starts.emplace_back(line.substr(0, at), line.substr(at + 1));
-    ASSERT_EQ(starts.size(), 4u) << "log:" << Log();
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(N(starts[i].second), "Start elevated") << "instance " << i;
-    EXPECT_EQ(N(starts[3].second), N(L"Start user " + std::wstring(excel_standin::ShellRights()) + L" by explorer.exe"));
+    const std::vector<standin_test::Event> events = standin_test::Events(log_);
+    const std::vector<DWORD> instances = standin_test::Instances(events);
+    ASSERT_EQ(instances.size(), 4u) << "log:" << Log();
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(N(standin_test::LinesOf(events, instances[i])[0]), "Start elevated") << "instance " << i;
+    EXPECT_EQ(N(standin_test::LinesOf(events, instances[3])[0]),
+              N(L"Start user " + std::wstring(excel_standin::ShellRights()) + L" by explorer.exe"));
     const std::vector<std::wstring> expected = {
         L"Create Application", L"Workbooks.Add", L"AddIns.Add(\"" + Workbook(folder) + L"\")",
         L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")",
         L"Application.Quit", L"End Quit"};
     size_t next = 0;
-    for (const std::wstring& line : LogLines(log_))
-        if (next < expected.size() && line == starts[2].first + L" " + expected[next]) ++next;
+    for (const std::wstring& line : standin_test::LinesOf(events, instances[2]))
+        if (next < expected.size() && line == expected[next]) ++next;
     EXPECT_EQ(next, expected.size()) << "setup's last instance lacks "
                                      << N(expected[std::min(next, expected.size() - 1)]) << "; log:" << Log();
 
@@ -492,11 +118,7 @@ TEST_F(Install, OrdinaryRoad) {
     EXPECT_FALSE(FileExists(Workbook(library_))) << "UFR11 left the workbook";
     EXPECT_FALSE(FileExists(HelpFile(library_))) << "UFR11 left the help file";
     EXPECT_FALSE(Listed(Workbook(folder))) << "the add-in stays in Excel's list" << Log();
-    const std::wstring manager = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey;
-    EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, manager.c_str(), Workbook(folder).c_str(), RRF_RT_ANY, nullptr, nullptr,
-                           nullptr),
-              ERROR_SUCCESS)
-        << "Excel's Add-ins dialog still lists the removed workbook";
+    EXPECT_FALSE(InAddinsDialog(Workbook(folder))) << "Excel's Add-ins dialog still lists the removed workbook";
     EXPECT_TRUE(ExcelWindows().empty()) << "UFR11 left Excel running";
 }
 
@@ -854,10 +476,9 @@ TEST_F(Install, AddinFileMissing) {
     PlaceAllComponents();
     {
         const std::wstring dist = DistWithout({ferrolin::kSourceWorkbook});
-        HWND terms = nullptr;
-        SetupRun setup = StartToTerms(dist, &terms);
-        AgreeAndNext(terms);
-        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Next));
+        HWND destination = nullptr;
+        SetupRun setup = StartToDestination(dist, &destination);
+        uidriver::PostClick(ControlOf(destination, ctl::Next));
         const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
         EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
                                      ferrolin::kMsgCopyTail));
@@ -870,10 +491,9 @@ TEST_F(Install, AddinFileMissing) {
     RemoveTree(Join(scratch_, L"dist"));
     {
         const std::wstring dist = DistWithout({ferrolin::kSourceHelp});
-        HWND terms = nullptr;
-        SetupRun setup = StartToTerms(dist, &terms);
-        AgreeAndNext(terms);
-        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Next));
+        HWND destination = nullptr;
+        SetupRun setup = StartToDestination(dist, &destination);
+        uidriver::PostClick(ControlOf(destination, ctl::Next));
         const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
         EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyHelpHead) + ferrolin::kProductTitle +
                                      ferrolin::kMsgCopyTail));
@@ -892,10 +512,9 @@ TEST_F(Install, AddinFileMissing) {
         ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, std::wstring(ferrolin::kRecordKey) + L"\\Held", L"",
                                               REG_SZ, Sz(L"")));
         const auto before = RecordValues();
-        HWND terms = nullptr;
-        SetupRun setup = StartToTerms(DistFolder(), &terms);
-        AgreeAndNext(terms);
-        uidriver::PostClick(ControlOf(WaitPage(setup, ferrolin::kCaptionDestination), ctl::Next));
+        HWND destination = nullptr;
+        SetupRun setup = StartToDestination(DistFolder(), &destination);
+        uidriver::PostClick(ControlOf(destination, ctl::Next));
         const uidriver::MessageBoxInfo failure = WaitMessage(setup, L"Orvicta");
         EXPECT_EQ(N(failure.text), "Can't register information in SO");
         EXPECT_EQ(failure.icon, uidriver::IconKind::Warning);
@@ -914,10 +533,8 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
     CreateDirectoryW(earlier.c_str(), nullptr);
     WriteRecord(earlier, false);  // no workbook yet: the ordinary road
 
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     ferrolin::unique_handle held = ferrolin::adopt_file(CreateFileW(
         Workbook(earlier).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(held);
@@ -939,42 +556,6 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
     EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
 }
 
-namespace picker {
-
-std::wstring Trimmed(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(L' ');
-    return first == std::wstring::npos ? L"" : text.substr(first);
-}
-
-// Opens a folder of the folder list by a double-click on its entry.
-void OpenFolder(HWND picker, const std::wstring& name) {
-    HWND list = ControlOf(picker, ctl::Dir1);
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t item[MAX_PATH] = {};
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= MAX_PATH) continue;
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
-        if (lstrcmpiW(Trimmed(item).c_str(), name.c_str()) != 0) continue;
-        SendMessageW(list, LB_SETCURSEL, i, 0);
-        SendMessageW(picker, WM_COMMAND, MAKEWPARAM(ctl::Dir1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
-        return;
-    }
-    throw uidriver::Error("no folder " + N(name) + " in the folder list");
-}
-
-// Walks the folder list from the drive root down to the folder.
-void OpenPath(HWND picker, const std::wstring& path) {
-    size_t start = 3;  // after "C:\"
-    while (start < path.size()) {
-        size_t end = path.find(L'\\', start);
-        if (end == std::wstring::npos) end = path.size();
-        if (end > start) OpenFolder(picker, path.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
-}  // namespace picker
-
 // Browse: the picker starts at the first fixed drive; Ok puts the opened folder into the
 // destination box in upper case and the installation goes there; Cancel leaves the box.
 TEST_F(Install, BrowseOkAndCancel) {
@@ -988,10 +569,8 @@ TEST_F(Install, BrowseOkAndCancel) {
     const std::wstring chosen = Join(scratch_, L"Chosen Place");
     CreateDirectoryW(chosen.c_str(), nullptr);
 
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     HWND box = ControlOf(destination, ctl::txtPathdefault);
 
     // Cancel after browsing.
@@ -1029,10 +608,8 @@ TEST_F(Install, BrowseOkAndCancel) {
 // name creates the folder under the opened one; an existing name ends setup.
 TEST_F(Install, PickerNewFolder) {
     PlaceAllComponents();
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     uidriver::PostClick(ControlOf(destination, ctl::Browse));
     HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
     picker::OpenPath(picker, scratch_);
@@ -1082,10 +659,8 @@ TEST_F(Install, TypedFolderMissing) {
     RemoveTree(fallback);
     const std::wstring typed = Join(scratch_, L"NOWHERE\\DEEPER");
 
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(fallback));
     uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"  " + typed + L" ");
     uidriver::PostClick(ControlOf(destination, ctl::Next));
@@ -1110,10 +685,8 @@ TEST_F(Install, DefaultFolderCannotBeCreated) {
     DeleteFileW(fallback.c_str());
     testing_support::WriteFileBytes(fallback, "a file where the folder would go");
 
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     uidriver::PostClick(ControlOf(destination, ctl::Next));
 
     wchar_t described[512] = {};
@@ -1140,10 +713,8 @@ TEST_F(Install, DefaultFolderCannotBeCreated) {
 // taken out of Excel a second time, and the fresh destination page shows the default again.
 TEST_F(Install, BackThenNext) {
     PlaceAllComponents();
-    HWND terms = nullptr;
-    SetupRun setup = StartToTerms(DistFolder(), &terms);
-    AgreeAndNext(terms);
-    HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     // The destination page's close box does nothing: its Abort is disabled.
     uidriver::Close(destination);
     EXPECT_TRUE(StaysTrue([&] { return uidriver::IsVisible(destination); }, 300))
@@ -1152,7 +723,7 @@ TEST_F(Install, BackThenNext) {
     uidriver::PostClick(ControlOf(destination, ctl::Back));
     uidriver::WaitForNoWindow({ferrolin::kCaptionDestination, nullptr, setup.id()}, 5000);
 
-    terms = WaitPage(setup, ferrolin::kCaptionTerms);
+    HWND terms = WaitPage(setup, ferrolin::kCaptionTerms);
     EXPECT_FALSE(uidriver::IsChecked(ControlOf(terms, ctl::chkOk)));
     EXPECT_FALSE(uidriver::IsEnabled(ControlOf(terms, ctl::Next)));
     EXPECT_TRUE(uidriver::IsEnabled(ControlOf(terms, ctl::Abort)));
@@ -1270,10 +841,9 @@ TEST_F(Install, Links) {
 }
 
 // A full installation over an earlier record, walked with the keyboard alone: each page
-// and the picker open with the focus on their first control, Tab and Shift+Tab follow the
-// layout over the enabled controls, Space checks the box and presses a button, Enter
-// presses the focused button, Escape asks to cancel on the terms page and closes the
-// picker. The reset removes every value of the record (APP_EXIST included), while a
+// opens with the focus on its first control, Tab and Shift+Tab follow the layout over the
+// enabled controls, Space checks the box and presses a button, Enter presses the focused
+// button, Escape asks to cancel on the terms page. The reset removes every value of the record (APP_EXIST included), while a
 // sibling key under "Software\Vandrel11" survives.
 TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PlaceAllComponents();
@@ -1282,15 +852,9 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     const std::wstring sibling = std::wstring(ferrolin::kRecordParentKey) + L"\\Other";
     ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, sibling, L"Kept", REG_SZ, Sz(L"yes")));
 
-    using uidriver::FocusOf;
-    using uidriver::PressKey;
-    using uidriver::PressKeyUntilFocus;
-    const auto waitFocus = [](HWND window, HWND expected) {
-        return WaitUntil([&] { return FocusOf(window) == expected; }, 5000);
-    };
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(DistFolder(), &terms);
-    EXPECT_TRUE(waitFocus(terms, ControlOf(terms, ctl::Text1))) << "terms page: focus not on the conditions";
+    EXPECT_TRUE(WaitFocus(terms, ControlOf(terms, ctl::Text1))) << "terms page: focus not on the conditions";
 
     // Escape while Abort is enabled asks to cancel; No stays.
     PressKey(VK_ESCAPE);
@@ -1301,7 +865,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     uidriver::WaitForNoWindow({L"Orvicta", L"#32770", setup.id()}, 5000);
     ASSERT_TRUE(IsWindow(terms)) << "No ended setup";
 
-    EXPECT_TRUE(waitFocus(terms, ControlOf(terms, ctl::Text1))) << "the focus is not back on the conditions";
+    EXPECT_TRUE(WaitFocus(terms, ControlOf(terms, ctl::Text1))) << "the focus is not back on the conditions";
     PressKeyUntilFocus(terms, VK_TAB, ControlOf(terms, ctl::chkOk));
     PressKey(VK_SPACE);
     WaitUntil([&] { return uidriver::IsChecked(ControlOf(terms, ctl::chkOk)); }, 5000);
@@ -1318,12 +882,37 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PressKey(VK_RETURN);
 
     HWND destination = WaitPage(setup, ferrolin::kCaptionDestination);
-    EXPECT_TRUE(waitFocus(destination, ControlOf(destination, ctl::txtPathdefault))) << "destination: focus";
+    EXPECT_TRUE(WaitFocus(destination, ControlOf(destination, ctl::txtPathdefault))) << "destination: focus";
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Browse));
+    // Abort is disabled: from Browse, Tab goes to Back, then Next.
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Back));
+    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Next));
+    PressKey(VK_RETURN);
+
+    HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
+    EXPECT_TRUE(WaitFocus(addin, ControlOf(addin, ctl::Next))) << "add-in page: focus not on End";
+    PressKey(VK_SPACE);
+    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
+    EXPECT_EQ(N(done.text), "The Installation was finished.");
+    PressKey(VK_RETURN);
+    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
+    EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
+    EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, sibling));
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, sibling);
+}
+
+// The folder picker by keyboard: it opens with the focus on the drive list; F4 opens the
+// list and Escape closes the list, not the picker; Down and Enter open a folder, as a
+// double-click does; Escape is Cancel.
+TEST_F(Install, PickerWalkedByKeyboard) {
+    PlaceAllComponents();
+    HWND destination = nullptr;
+    SetupRun setup = StartToDestination(DistFolder(), &destination);
     PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Browse));
     PressKey(VK_RETURN);
     HWND picker = WaitPage(setup, ferrolin::kCaptionPicker);
     HWND drives = ControlOf(picker, ctl::Drive1);
-    EXPECT_TRUE(waitFocus(picker, drives)) << "picker: focus not on the drive list";
+    EXPECT_TRUE(WaitFocus(picker, drives)) << "picker: focus not on the drive list";
     const auto dropped = [&] { return SendMessageW(drives, CB_GETDROPPEDSTATE, 0, 0) != 0; };
     PressKey(VK_F4);
     WaitUntil(dropped, 5000);
@@ -1334,7 +923,6 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
         << "Escape in the open drive list closed the picker";
     EXPECT_FALSE(dropped()) << "Escape did not close the drive list";
     PressKeyUntilFocus(picker, VK_TAB, ControlOf(picker, ctl::Dir1));
-    // Down selects the first folder inside the opened one; Enter opens it, as a double-click does.
     HWND folders = ControlOf(picker, ctl::Dir1);
     const std::wstring opened = uidriver::Text(ControlOf(picker, ctl::lblPath));
     const LRESULT current = SendMessageW(folders, LB_GETCURSEL, 0, 0);
@@ -1352,22 +940,8 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     PressKey(VK_ESCAPE);
     uidriver::WaitForNoWindow({ferrolin::kCaptionPicker, nullptr, setup.id()}, 5000);
     EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(library_)) << "Escape is Cancel";
-    // Abort is disabled: from Browse, Tab goes to Back, then Next.
-    ASSERT_TRUE(waitFocus(destination, ControlOf(destination, ctl::Browse)));
-    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Back));
-    PressKeyUntilFocus(destination, VK_TAB, ControlOf(destination, ctl::Next));
-    PressKey(VK_RETURN);
-
-    HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
-    EXPECT_TRUE(waitFocus(addin, ControlOf(addin, ctl::Next))) << "add-in page: focus not on End";
-    PressKey(VK_SPACE);
-    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
-    EXPECT_EQ(N(done.text), "The Installation was finished.");
-    PressKey(VK_RETURN);
-    EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);
-    EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
-    EXPECT_TRUE(testing_support::KeyExists(HKEY_CURRENT_USER, sibling));
-    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, sibling);
+    uidriver::PostClick(ControlOf(destination, ctl::Back));
+    CancelAtTerms(setup, WaitPage(setup, ferrolin::kCaptionTerms));
 }
 
 // Texts outside the ANSI code page (a Polish, Greek and Japanese folder on a Western
