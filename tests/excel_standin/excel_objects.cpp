@@ -151,6 +151,21 @@ protected:
     }
 };
 
+// Item(n), counted from 1, or Item(name) as the collection finds a name; error 9 when there
+// is none.
+template <class Model, class FindByName>
+std::shared_ptr<Model> ItemOf(const std::vector<std::shared_ptr<Model>>& items, const Args& args, FindByName byName) {
+    std::shared_ptr<Model> item;
+    if (args.has(0) && IsNumber(args.at(0))) {
+        const long index = args.number(0);
+        if (index >= 1 && static_cast<size_t>(index) <= items.size()) item = items[index - 1];
+    } else {
+        item = byName(args.text(0));
+    }
+    if (!item) ThrowSubscriptOutOfRange();
+    return item;
+}
+
 // Workbooks --------------------------------------------------------------------------------
 
 const Member kWorkbooksMembers[] = {
@@ -170,18 +185,7 @@ protected:
         case kIdApplication:
         case kIdParent: return ReturnObject(result, new ApplicationObject());
         case kIdCount: return ReturnLong(result, static_cast<long>(VisibleWorkbooks().size()));
-        case kIdItem: {
-            std::shared_ptr<WorkbookModel> book;
-            if (args.has(0) && IsNumber(args.at(0))) {
-                auto books = VisibleWorkbooks();
-                long index = args.number(0);
-                if (index >= 1 && static_cast<size_t>(index) <= books.size()) book = books[index - 1];
-            } else {
-                book = FindWorkbook(args.text(0));
-            }
-            if (!book) ThrowSubscriptOutOfRange();
-            return ReturnObject(result, NewWorkbook(book));
-        }
+        case kIdItem: return ReturnObject(result, NewWorkbook(ItemOf(VisibleWorkbooks(), args, FindWorkbook)));
         case kIdAdd: return ReturnObject(result, NewWorkbook(AddBlankWorkbook()));
         }
     }
@@ -257,17 +261,13 @@ protected:
         case kIdParent: return ReturnObject(result, NewWorkbook(book_));
         case kIdCount: return ReturnLong(result, static_cast<long>(book_->sheets.size()));
         case kIdItem: {
-            std::shared_ptr<SheetModel> sheet;
-            if (args.has(0) && IsNumber(args.at(0))) {
-                long index = args.number(0);
-                if (index >= 1 && static_cast<size_t>(index) <= book_->sheets.size()) sheet = book_->sheets[index - 1];
-            } else {
-                std::wstring name = args.text(0);
+            const auto byName = [this](const std::wstring& name) {
+                std::shared_ptr<SheetModel> sheet;
                 for (const auto& candidate : book_->sheets)
                     if (SameText(candidate->name, name)) sheet = candidate;
-            }
-            if (!sheet) ThrowSubscriptOutOfRange();
-            return ReturnObject(result, NewWorksheet(book_, sheet));
+                return sheet;
+            };
+            return ReturnObject(result, NewWorksheet(book_, ItemOf(book_->sheets, args, byName)));
         }
         case kIdAdd: return ReturnObject(result, NewWorksheet(book_, AddSheet(*book_)));
         }
@@ -530,17 +530,7 @@ protected:
         case kIdApplication:
         case kIdParent: return ReturnObject(result, new ApplicationObject());
         case kIdCount: return ReturnLong(result, static_cast<long>(addins.size()));
-        case kIdItem: {
-            std::shared_ptr<AddInModel> addin;
-            if (args.has(0) && IsNumber(args.at(0))) {
-                long index = args.number(0);
-                if (index >= 1 && static_cast<size_t>(index) <= addins.size()) addin = addins[index - 1];
-            } else {
-                addin = FindAddIn(args.text(0));
-            }
-            if (!addin) ThrowSubscriptOutOfRange();
-            return ReturnObject(result, new AddInObject(addin));
-        }
+        case kIdItem: return ReturnObject(result, new AddInObject(ItemOf(addins, args, FindAddIn)));
         case kIdAdd:
             // The copy flag only matters for files on removable media; it is not used.
             return ReturnObject(result, new AddInObject(ListAddIn(args.text(0))));

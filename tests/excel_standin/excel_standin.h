@@ -209,6 +209,8 @@ inline constexpr DWORD kDefaultIdleSeconds = 60;
 inline constexpr wchar_t kOfficeKey[] = L"Software\\Microsoft\\Office\\";   // + "16.0"
 inline constexpr wchar_t kOptionsSubkey[] = L"\\Excel\\Options";
 inline constexpr wchar_t kAddinManagerSubkey[] = L"\\Excel\\Add-in Manager";
+// One of those keys of the stand-in's own version, as the tests read and write them.
+inline std::wstring ExcelKey(const wchar_t* subkey) { return std::wstring(kOfficeKey) + kDefaultVersion + subkey; }
 
 // url_recorder
 inline constexpr wchar_t kUrlRecorderSavedKey[] = L"Software\\FerrolinTests\\UrlRecorder";

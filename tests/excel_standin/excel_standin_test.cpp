@@ -24,12 +24,6 @@ namespace {
 
 const DWORD kExitWaitMs = 10000;
 
-std::wstring TextOf(const testing_support::RawValue& raw) {
-    std::wstring text(reinterpret_cast<const wchar_t*>(raw.data.data()), raw.data.size() / sizeof(wchar_t));
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
-}
-
 // Lets go of what a client holds: an object, or the value of a call's outcome.
 void Release(ferrolin::com_ptr<IDispatch>& object) { object.reset(); }
 void Release(Outcome& outcome) { outcome = Outcome(); }
@@ -54,10 +48,6 @@ bool FileHeld(const std::wstring& file) {
         CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-std::wstring ExcelKey(const wchar_t* subkey) {
-    return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
 }
 
 bool WaitForLine(const std::wstring& file, const std::wstring& line, DWORD milliseconds) {
@@ -102,15 +92,11 @@ protected:
         }
     }
 
-    static bool registered_;
-
-    static std::string registration_;
+    static inline bool registered_ = false;
+    static inline std::string registration_;
     ferrolin::com_apartment apartment_;
     std::vector<DWORD> watched_;
 };
-
-bool ExcelStandIn::registered_ = false;
-std::string ExcelStandIn::registration_;
 
 TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
     const std::wstring server = ProgramBeside(L"excel_standin.exe");
@@ -131,9 +117,9 @@ TEST_F(ExcelStandIn, RegistersExcelClassesAndProgIds) {
     for (const Case& c : cases) {
         auto seen = testing_support::ReadRaw(HKEY_CLASSES_ROOT, c.key, L"");
         EXPECT_TRUE(seen.present && seen.type == REG_SZ) << Narrow(c.key);
-        EXPECT_EQ(Narrow(c.expected), Narrow(TextOf(seen))) << Narrow(c.key);
+        EXPECT_EQ(Narrow(c.expected), Narrow(seen.text())) << Narrow(c.key);
         auto user = testing_support::ReadRaw(HKEY_CURRENT_USER, L"Software\\Classes\\" + c.key, L"");
-        EXPECT_EQ(Narrow(c.expected), Narrow(TextOf(user))) << "HKCU " << Narrow(c.key);
+        EXPECT_EQ(Narrow(c.expected), Narrow(user.text())) << "HKCU " << Narrow(c.key);
     }
 
     ASSERT_EQ(0, ExitCodeOf(server, L"/UnregServer"));
@@ -209,8 +195,7 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
     EXPECT_NE(cases[1].processId, cases[2].processId);
 
     for (Case& c : cases) {
-        c.application.reset();
-        c.created.reset();
+        ReleaseAll(c.application, c.created);
         EXPECT_TRUE(WaitForExit(c.processId, kExitWaitMs)) << c.name << ": still running after the last release";
         auto lines = LinesOf(Events(log), c.processId);
         ASSERT_GE(lines.size(), 3u) << c.name << JoinLines(lines);
@@ -227,8 +212,8 @@ protected:
     CleanAddInList clean_;
     testing_support::TempDir dir_{L"standin_addins"};
     const std::wstring file_ = dir_.file(L"Ferrolin 1.1.xla");
-    const std::wstring options_ = ExcelKey(excel_standin::kOptionsSubkey);
-    const std::wstring manager_ = ExcelKey(excel_standin::kAddinManagerSubkey);
+    const std::wstring options_ = excel_standin::ExcelKey(excel_standin::kOptionsSubkey);
+    const std::wstring manager_ = excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey);
     void SetUp() override {
         ExcelStandIn::SetUp();
         testing_support::WriteFileBytes(file_, "add-in workbook");
@@ -309,7 +294,7 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs)) << "still running after Quit and the last release";
     }
     EXPECT_FALSE(FileHeld(file)) << "the file is held after Excel ended";
-    EXPECT_EQ("/R \"" + Narrow(file) + "\"", Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN"))));
+    EXPECT_EQ("/R \"" + Narrow(file) + "\"", Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").text()));
     EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
 }
 
@@ -380,8 +365,8 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
         bytes.push_back(0);
         return bytes;
     };
-    const std::wstring options = ExcelKey(excel_standin::kOptionsSubkey);
-    const std::wstring manager = ExcelKey(excel_standin::kAddinManagerSubkey);
+    const std::wstring options = excel_standin::ExcelKey(excel_standin::kOptionsSubkey);
+    const std::wstring manager = excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey);
     testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN", REG_SZ, text(L"/R \"" + dir.file(L"Alpha.xla") + L"\""));
     testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN1", REG_SZ, text(L"/R \"" + dir.file(L"Missing.xla") + L"\""));
     testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN2", REG_SZ, text(L"\"" + dir.file(L"Beta.xlam") + L"\""));
@@ -413,14 +398,11 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
         EXPECT_EQ(c.installed, Get(addin.get(), L"Installed").boolean()) << Narrow(c.title);
         EXPECT_FALSE(Get(workbooks.get(), L"Item", CallArgs().text(c.file)).ok()) << Narrow(c.title) << " open";
     }
-    EXPECT_TRUE(Invoke(app.get(), L"Quit", DISPATCH_METHOD).ok());
-    addins.reset();
-    workbooks.reset();
-    app.reset();
+    EXPECT_TRUE(QuitAndRelease(app, addins, workbooks));
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
     // Written back as it was read, the installed ones in their order.
     EXPECT_EQ(Narrow(L"/R \"" + dir.file(L"Alpha.xla") + L"\""),
-              Narrow(TextOf(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN"))));
+              Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").text()));
     EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla")).present);
 }
 
@@ -635,7 +617,7 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         }
         EXPECT_TRUE(QuitAndRelease(app, added, addins, sheets, workbooks));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
     }
     {
         Knobs knobs;
@@ -655,7 +637,7 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         EXPECT_TRUE(probe) << "file held, error " << GetLastError();
         EXPECT_TRUE(QuitAndRelease(app, book, addin));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present)
+        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present)
             << "installed, as written when Excel ended";
     }
 }
@@ -722,10 +704,10 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     const std::wstring urls = dir.file(L"urls.log");
     const std::wstring recorder = ProgramBeside(L"url_recorder.exe");
     const std::wstring mailCommand = L"mailto\\shell\\open\\command";
-    const std::wstring previous = TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""));
+    const std::wstring previous = testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L"").text();
     ASSERT_EQ(0, ExitCodeOf(recorder, L"/Register \"" + urls + L"\""));
     EXPECT_EQ(Narrow(L"\"" + recorder + L"\" /Log \"" + urls + L"\" \"%1\""),
-              Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))));
+              Narrow(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L"").text()));
     const auto unregister = ferrolin::on_scope_exit([&] { ExitCodeOf(recorder, L"/Unregister"); });
 
     auto app = CreateByProgId(L"Excel.Application");
@@ -778,7 +760,7 @@ TEST_F(ExcelStandIn, HyperlinkFollowOpensTheAddressThroughTheShell) {
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
 
     ASSERT_EQ(0, ExitCodeOf(recorder, L"/Unregister"));
-    EXPECT_EQ(Narrow(previous), Narrow(TextOf(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L""))))
+    EXPECT_EQ(Narrow(previous), Narrow(testing_support::ReadRaw(HKEY_CLASSES_ROOT, mailCommand, L"").text()))
         << "the mail handler before /Register is back after /Unregister";
 }
 

@@ -166,8 +166,8 @@ bool IsRunning(DWORD processId) { return !WaitForExit(processId, 0); }
 namespace {
 
 void ClearAddInList() {
-    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey);
-    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey);
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey));
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey));
 }
 }  // namespace
 
@@ -209,6 +209,19 @@ std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid) {
     for (const Event& e : events)
         if (e.pid == pid) lines.push_back(e.text);
     return lines;
+}
+
+::testing::AssertionResult InOrder(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& expected) {
+    size_t at = 0;
+    for (const std::wstring& want : expected) {
+        while (at < lines.size() && lines[at] != want) ++at;
+        if (at == lines.size())
+            return ::testing::AssertionFailure()
+                   << "missing, or out of order: " << testing_support::Narrow(want)
+                   << "\nlog:" << testing_support::JoinLines(lines);
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace standin_test

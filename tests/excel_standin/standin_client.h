@@ -2,6 +2,8 @@
 // IDispatch, the stand-in's processes, knobs and log.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <oaidl.h>
 
@@ -95,5 +97,7 @@ std::vector<Event> Events(const std::wstring& log);
 std::vector<DWORD> Instances(const std::vector<Event>& events);
 // The events of one process.
 std::vector<std::wstring> LinesOf(const std::vector<Event>& events, DWORD pid);
+// Whether `expected` occurs in `lines` in this order (other lines may lie between).
+::testing::AssertionResult InOrder(const std::vector<std::wstring>& lines, const std::vector<std::wstring>& expected);
 
 }  // namespace standin_test

@@ -38,21 +38,9 @@ const std::wstring kUrlRecorder = testing_support::WindowsPath(URL_RECORDER);
 using standin_test::Event;
 using standin_test::Events;
 using standin_test::Instances;
+using standin_test::InOrder;
 using standin_test::LinesOf;
-
-// Whether `expected` occurs in `lines` in this order (other lines may lie between).
-::testing::AssertionResult InOrder(const std::vector<std::wstring>& lines,
-                                   const std::vector<std::wstring>& expected) {
-    size_t at = 0;
-    for (const std::wstring& want : expected) {
-        while (at < lines.size() && lines[at] != want) ++at;
-        if (at == lines.size())
-            return ::testing::AssertionFailure() << "missing, or out of order: " << Narrow(want)
-                                                 << "\nlog:" << JoinLines(lines);
-        ++at;
-    }
-    return ::testing::AssertionSuccess();
-}
+using standin_test::WaitForExit;
 
 size_t Count(const std::vector<std::wstring>& lines, const std::wstring& line) {
     size_t n = 0;
@@ -60,20 +48,10 @@ size_t Count(const std::vector<std::wstring>& lines, const std::wstring& line) {
     return n;
 }
 
-bool WaitForProcessEnd(DWORD pid, DWORD ms) { return standin_test::WaitForExit(pid, ms); }
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-std::wstring RawText(HKEY root, const std::wstring& key, const std::wstring& value) {
-    testing_support::RawValue raw = testing_support::ReadRaw(root, key, value);
-    if (!raw.present) return L"<missing>";
-    std::wstring text(reinterpret_cast<const wchar_t*>(raw.data.data()), raw.data.size() / 2);
-    while (!text.empty() && text.back() == 0) text.pop_back();
-    return text;
-}
-
-const std::wstring kOptionsKey = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kOptionsSubkey;
-const std::wstring kManagerKey = std::wstring(excel_standin::kOfficeKey) + L"16.0" + excel_standin::kAddinManagerSubkey;
+const std::wstring kOptionsKey = excel_standin::ExcelKey(excel_standin::kOptionsSubkey);
+const std::wstring kManagerKey = excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey);
 
 class ExcelIntegration : public ::testing::Test {
 protected:
@@ -93,10 +71,10 @@ protected:
     // purpose is closed as the user would close it.
     void TearDown() override {
         for (DWORD pid : Instances(Events(log_))) {
-            if (WaitForProcessEnd(pid, 0)) continue;
+            if (WaitForExit(pid, 0)) continue;
             for (const uidriver::WindowInfo& w : uidriver::TopLevelWindows(pid))
                 if (w.class_name == excel_standin::kMainWindowClass) uidriver::Close(w.hwnd);
-            if (!WaitForProcessEnd(pid, kWaitMs)) {
+            if (!WaitForExit(pid, kWaitMs)) {
                 ADD_FAILURE() << "stand-in " << pid << " does not end";
                 if (const ferrolin::unique_handle p{OpenProcess(PROCESS_TERMINATE, FALSE, pid)})
                     TerminateProcess(p.get(), 1);
@@ -116,9 +94,8 @@ protected:
         record::WriteDir(folder);
     }
 
-    static bool registered_;
-
-    static std::string registration_;
+    static inline bool registered_ = false;
+    static inline std::string registration_;
     com_apartment apartment_;
     testing_support::CleanRecord record_;
     standin_test::CleanAddInList addIns_;
@@ -127,9 +104,6 @@ protected:
     std::wstring log_ = dir_.file(L"calls.log");
     standin_test::Knobs knobs_;
 };
-
-bool ExcelIntegration::registered_ = false;
-std::string ExcelIntegration::registration_;
 
 HWND WaitForPage(const wchar_t* caption, const uidriver::Process& host) {
     return uidriver::WaitForWindow({caption, L"FerrolinForm", host.id()}, kWaitMs);
@@ -171,7 +145,7 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
                         {L"Create Application", L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\") -> Error 9",
                          L"Application.DisplayAlerts=False", L"Workbook.Close", L"Application.Quit"}));
     EXPECT_EQ(Count(LinesOf(events, first), L"AddIn.Installed=False"), 0u);
-    EXPECT_TRUE(WaitForProcessEnd(first, kWaitMs)) << "the first instance was not quit";
+    EXPECT_TRUE(WaitForExit(first, kWaitMs)) << "the first instance was not quit";
 
     // The page closes without the program ending: Excel is started and quit once more,
     // and the page is shown a second time.
@@ -186,7 +160,7 @@ TEST_F(ExcelIntegration, RemoveOnFirstInstallationClosesExcelTwice) {
                                 L"Application.ActiveWorkbook", L"Application.Quit"}));
     EXPECT_EQ(Count(lines, L"Workbooks.Add"), 0u) << "the repeat adds no workbook" << JoinLines(lines);
     EXPECT_EQ(Count(lines, L"Workbook.Close"), 0u) << "a new instance has no active workbook" << JoinLines(lines);
-    EXPECT_TRUE(WaitForProcessEnd(second, kWaitMs));
+    EXPECT_TRUE(WaitForExit(second, kWaitMs));
 
     LeavePage(again);
     EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned);
@@ -207,9 +181,9 @@ TEST_F(ExcelIntegration, RemoveTakesAnInstalledAddInOut) {
                         {L"Workbooks.Add", L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=False",
                          L"Application.DisplayAlerts=False", L"Workbook.Close", L"Application.Quit",
                          L"End Quit"}));
-    EXPECT_TRUE(WaitForProcessEnd(instance, kWaitMs));
+    EXPECT_TRUE(WaitForExit(instance, kWaitMs));
     // Excel keeps the add-in listed, not installed; its file is free again.
-    EXPECT_EQ(RawText(HKEY_CURRENT_USER, kOptionsKey, L"OPEN"), L"<missing>");
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, kOptionsKey, L"OPEN").present);
     EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, kManagerKey, workbook).present);
     EXPECT_TRUE(DeleteFileW(workbook.c_str())) << "the workbook is still held open";
 
@@ -283,7 +257,7 @@ TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
         uidriver::PressButton(box, IDOK);
         EXPECT_EQ(host.WaitForExit(kWaitMs), 0u) << "the program did not end after the message";
         // Excel stays, visible and maximised, with the add-in loaded from its list.
-        EXPECT_FALSE(WaitForProcessEnd(excel, 1500)) << "Excel ended with the setup program";
+        EXPECT_FALSE(WaitForExit(excel, 1500)) << "Excel ended with the setup program";
         HWND main = nullptr;
         for (const uidriver::WindowInfo& w : uidriver::TopLevelWindows(excel))
             if (w.class_name == excel_standin::kMainWindowClass) main = w.hwnd;
@@ -293,8 +267,8 @@ TEST_F(ExcelIntegration, AddInstallsAndLeavesExcelOpen) {
         EXPECT_FALSE(DeleteFileW(workbook.c_str())) << "the add-in is not loaded";
         // Excel writes its add-in list when it ends: the user closes it.
         uidriver::Close(main);
-        EXPECT_TRUE(WaitForProcessEnd(excel, kWaitMs));
-        EXPECT_EQ(RawText(HKEY_CURRENT_USER, kOptionsKey, L"OPEN"), L"/R " + Quoted(workbook));
+        EXPECT_TRUE(WaitForExit(excel, kWaitMs));
+        EXPECT_EQ(testing_support::ReadRaw(HKEY_CURRENT_USER, kOptionsKey, L"OPEN").text(), L"/R " + Quoted(workbook));
     }
 }
 
@@ -358,7 +332,7 @@ TEST_F(ExcelIntegration, DefaultFolder) {
         const std::vector<std::wstring> lines = LinesOf(events, Instances(events)[0]);
         EXPECT_TRUE(InOrder(lines, {L"Create Global", L"Global.Application", L"Application.LibraryPath"})) << c.name;
         EXPECT_EQ(Count(lines, L"Application.Quit"), 0u) << c.name << ": Excel must not be asked to quit";
-        EXPECT_TRUE(WaitForProcessEnd(Instances(events)[0], kWaitMs)) << c.name << ": not released";
+        EXPECT_TRUE(WaitForExit(Instances(events)[0], kWaitMs)) << c.name << ": not released";
         // Asked again in the same run, it starts no other Excel.
         EXPECT_EQ(GetDefaultFolder(), c.expected) << c.name;
         EXPECT_EQ(Instances(Events(log_)).size(), 1u) << c.name << ": Excel started again";
@@ -401,7 +375,7 @@ TEST_F(ExcelIntegration, SendMail) {
             // Excel has quit before the message.
             const std::vector<DWORD> instances = Instances(Events(log_));
             ASSERT_EQ(instances.size(), 1u);
-            EXPECT_TRUE(WaitForProcessEnd(instances[0], kWaitMs));
+            EXPECT_TRUE(WaitForExit(instances[0], kWaitMs));
             uidriver::PressButton(box, IDOK);
         }
         EXPECT_EQ(host.WaitForExit(kWaitMs), setup_host::kExitReturned)
@@ -414,7 +388,7 @@ TEST_F(ExcelIntegration, SendMail) {
                                     L"Worksheet.Range(\"A1\")", L"Range.Value=" + Quoted(kSupportMail),
                                     L"Hyperlinks.Add(<Range>, " + Quoted(mailto) + L", " + Quoted(kSupportMail) + L")",
                                     L"Application.DisplayAlerts=False", L"Application.Quit"}));
-        EXPECT_TRUE(WaitForProcessEnd(Instances(events)[0], kWaitMs));
+        EXPECT_TRUE(WaitForExit(Instances(events)[0], kWaitMs));
         if (c.sent) {
             EXPECT_TRUE(InOrder(lines, {L"Hyperlinks(1)", L"Hyperlink.Follow(False, True)"}));
             // The mail program runs on its own; give it the time to record the address.

@@ -67,7 +67,7 @@ endif()
 # The scenarios touch the install record, the stand-in Excel and the system folder. The
 # longest waits out an Excel that never answers three times (a minute each).
 ferrolin_add_gtest(install_e2e_test
-  SOURCES install_e2e_test.cpp install_fixture.cpp ${PROJECT_SOURCE_DIR}/tests/excel_standin/standin_client.cpp
+  SOURCES install_e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/excel_standin/standin_client.cpp
   LIBS install_e2e ole32 oleaut32
   LOCKS install_record excel system_folder
   TIMEOUT 420)

@@ -20,13 +20,10 @@
 #include "uidriver.h"
 
 using namespace install_e2e;
-using testing_support::Sz;
 using testing_support::WriteFileBytes;
 using testing_support::StaysTrue;
-using testing_support::WaitUntil;
 using uidriver::PressKey;
 using uidriver::PressKeyUntilFocus;
-namespace ctl = ferrolin::ctl;
 
 namespace {
 
@@ -219,15 +216,8 @@ TEST_F(Install, ReinstallOverHeldWorkbookEnds) {
     HWND terms = nullptr;
     SetupRun setup = StartToTerms(DistFolder(), &terms);
     AgreeAndNext(terms);
-    const uidriver::MessageBoxInfo blocked = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(blocked.text), N(ferrolin::kMsgCantContinue));
-    EXPECT_EQ(blocked.icon, uidriver::IconKind::Information);
-    uidriver::PressButton(blocked.hwnd, IDOK);
-    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(failure.text),
-              N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle + ferrolin::kMsgCopyTail));
-    EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
-    uidriver::PressButton(failure.hwnd, IDOK);
+    AnswerMessage(setup, L"Orvicta", "Can't continue with the installation. \rPlease, Close all Workbooks of Microsoft Excel\rto install this Add-in.", uidriver::IconKind::Information);
+    AnswerMessage(setup, L"Orvicta", "An unexpected error has occurred while trying to copy the Ferrolin 1.1 add-in.", uidriver::IconKind::Error);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
     held.reset();
     EXPECT_EQ(ReadFileBytes(Workbook(folder)), "old");
@@ -268,8 +258,11 @@ TEST_F(Install, ExcelVersionCheck) {
         excel_standin::SetKnob(excel_standin::kKnobVersion, c.version);
         SetupRun setup = StartSetup(DistFolder());
         if (c.refused) {
-            const uidriver::MessageBoxInfo refusal = WaitMessage(setup, ferrolin::kMessageTitle);
-            EXPECT_EQ(N(refusal.text), N(ferrolin::kMsgExcelTooOld)) << N(c.version);
+            const uidriver::MessageBoxInfo refusal = WaitMessage(setup, L"Orvicta");
+            EXPECT_EQ(N(refusal.text), "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r"
+                                       "It does not work with Excel 97 or earlier versions, and does not work with \r"
+                                       "Excel for Macintosh.")
+                << N(c.version);
             EXPECT_EQ(refusal.icon, uidriver::IconKind::Warning) << N(c.version);
             EXPECT_EQ(refusal.button_ids, std::vector<int>{IDOK}) << N(c.version);
             uidriver::PressButton(refusal.hwnd, IDOK);
@@ -290,6 +283,9 @@ TEST_F(Install, ExcelVersionCheck) {
 // waited a minute for it, with the same message; so does an Excel that does not answer,
 // which setup ends, and the message says so.
 TEST_F(Install, ExcelNotAvailable) {
+    const std::string notAvailable =
+        "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
+        "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r";
     // OK on the message ends setup with code 5 before anything is copied; the stand-in's
     // Excel is then closed and its knobs reset for the next case.
     const auto EndsBeforeCopying = [this](SetupRun& setup, const uidriver::MessageBoxInfo& message) {
@@ -307,10 +303,7 @@ TEST_F(Install, ExcelNotAvailable) {
         SetupRun setup = StartSetup(DistFolder());
         const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
         const ULONGLONG waited = GetTickCount64() - start;
-        EXPECT_EQ(N(message.text.substr(0, 141)),
-                  "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
-                  "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r")
-            << N(message.text);
+        EXPECT_EQ(N(message.text).substr(0, notAvailable.size()), notAvailable) << N(message.text);
         EXPECT_GE(waited, 55000u) << "setup did not wait for the busy Excel";
         EndsBeforeCopying(setup, message);
     }
@@ -324,9 +317,9 @@ TEST_F(Install, ExcelNotAvailable) {
         SetupRun setup = StartSetup(DistFolder());
         DWORD frozen = 0;
         WaitUntil([&] {
-            const std::vector<std::wstring> lines = LogLines(log_);
-            for (size_t i = earlier; i < lines.size(); ++i)
-                if (lines[i].find(L" Create Application") != std::wstring::npos) frozen = std::stoul(lines[i]);
+            const std::vector<standin_test::Event> events = standin_test::Events(log_);
+            for (size_t i = earlier; i < events.size(); ++i)
+                if (events[i].text == L"Create Application") frozen = events[i].pid;
             return frozen != 0;
         }, kPageMs);
         ASSERT_NE(frozen, 0u) << "no Excel made; log:" << Log();
@@ -335,18 +328,14 @@ TEST_F(Install, ExcelNotAvailable) {
         const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta", 90000);
         EXPECT_LE(GetTickCount64() - start, 70000u) << "the message came late";
         ExpectNoExcelLeft(earlier);
-        EXPECT_EQ(N(message.text),
-                  "Microsoft Excel could not be started, so Ferrolin 1.1 cannot be installed.\r"
-                  "Ferrolin 1.1 works with Excel 2000 for Windows or later versions.\r"
-                  "Microsoft Excel is not responding.");
+        EXPECT_EQ(N(message.text), notAvailable + "Microsoft Excel is not responding.");
         EndsBeforeCopying(setup, message);
     }
     ASSERT_EQ(ExitCodeOf(StandInProgram(), L"/UnregServer"), 0);
     SetupRun setup = StartSetup(DistFolder());
-    const uidriver::MessageBoxInfo message = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(message.text.substr(0, wcslen(ferrolin::kMsgExcelNotAvailable))), N(ferrolin::kMsgExcelNotAvailable))
-        << N(message.text);
-    EXPECT_GT(message.text.size(), wcslen(ferrolin::kMsgExcelNotAvailable)) << "no reason given";
+    const uidriver::MessageBoxInfo message = WaitMessage(setup, L"Orvicta");
+    EXPECT_EQ(N(message.text).substr(0, notAvailable.size()), notAvailable) << N(message.text);
+    EXPECT_GT(message.text.size(), notAvailable.size()) << "no reason given";
     EXPECT_EQ(message.icon, uidriver::IconKind::Warning);
     uidriver::PressButton(message.hwnd, IDOK);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 5u);
@@ -448,10 +437,7 @@ TEST_F(Install, ComponentCopyFailures) {
                 << N(c.source) << ": error " << GetLastError();
         }
         SetupRun setup = StartSetup(dist);
-        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
-        EXPECT_EQ(N(failure.text), N(c.message)) << N(c.source);
-        EXPECT_EQ(failure.icon, uidriver::IconKind::Error) << N(c.source);
-        uidriver::PressButton(failure.hwnd, IDOK);
+        AnswerMessage(setup, L"Orvicta", N(c.message), uidriver::IconKind::Error);
         if (c.ends) {
             EXPECT_EQ(setup.process.WaitForExit(kExitMs), 6u) << N(c.source);
             for (const DeployedFile& file : DeployedFiles()) {
@@ -479,11 +465,7 @@ TEST_F(Install, AddinFileMissing) {
         HWND destination = nullptr;
         SetupRun setup = StartToDestination(dist, &destination);
         uidriver::PostClick(ControlOf(destination, ctl::Next));
-        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
-        EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
-                                     ferrolin::kMsgCopyTail));
-        EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
-        uidriver::PressButton(failure.hwnd, IDOK);
+        AnswerMessage(setup, L"Orvicta", "An unexpected error has occurred while trying to copy the Ferrolin 1.1 add-in.", uidriver::IconKind::Error);
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
         EXPECT_TRUE(RecordValues().empty()) << "record written without the workbook";
         EXPECT_FALSE(FileExists(HelpFile(library_))) << "help copied after the workbook failed";
@@ -494,11 +476,7 @@ TEST_F(Install, AddinFileMissing) {
         HWND destination = nullptr;
         SetupRun setup = StartToDestination(dist, &destination);
         uidriver::PostClick(ControlOf(destination, ctl::Next));
-        const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
-        EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyHelpHead) + ferrolin::kProductTitle +
-                                     ferrolin::kMsgCopyTail));
-        EXPECT_EQ(failure.icon, uidriver::IconKind::Error);
-        uidriver::PressButton(failure.hwnd, IDOK);
+        AnswerMessage(setup, L"Orvicta", "An unexpected error has occurred when trying to copy the Help for Ferrolin 1.1 add-in.", uidriver::IconKind::Error);
         Finish(setup);
         EXPECT_TRUE(FileExists(Workbook(library_)));
         EXPECT_TRUE(RecordValues() == FullRecord(Upper(library_))) << Describe(RecordValues());
@@ -515,10 +493,7 @@ TEST_F(Install, AddinFileMissing) {
         HWND destination = nullptr;
         SetupRun setup = StartToDestination(DistFolder(), &destination);
         uidriver::PostClick(ControlOf(destination, ctl::Next));
-        const uidriver::MessageBoxInfo failure = WaitMessage(setup, L"Orvicta");
-        EXPECT_EQ(N(failure.text), "Can't register information in SO");
-        EXPECT_EQ(failure.icon, uidriver::IconKind::Warning);
-        uidriver::PressButton(failure.hwnd, IDOK);
+        AnswerMessage(setup, L"Orvicta", "Can't register information in SO", uidriver::IconKind::Warning);
         EXPECT_EQ(setup.process.WaitForExit(kExitMs), 9u) << "exit code of a record not reset";
         EXPECT_TRUE(RecordValues() == before) << Describe(RecordValues());
         testing_support::DeleteKeyTree(HKEY_CURRENT_USER, ferrolin::kRecordKey);
@@ -539,10 +514,7 @@ TEST_F(Install, HeldOpenWorkbookBlocksNextUntilReleased) {
         Workbook(earlier).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(held);
     uidriver::PostClick(ControlOf(destination, ctl::Next));
-    const uidriver::MessageBoxInfo blocked = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(blocked.text), N(ferrolin::kMsgCantContinue));
-    EXPECT_EQ(blocked.icon, uidriver::IconKind::Information);
-    uidriver::PressButton(blocked.hwnd, IDOK);
+    AnswerMessage(setup, L"Orvicta", "Can't continue with the installation. \rPlease, Close all Workbooks of Microsoft Excel\rto install this Add-in.", uidriver::IconKind::Information);
     EXPECT_TRUE(StaysTrue([&] { return IsWindow(destination); }, 300)) << "the destination page was left";
     EXPECT_TRUE(uidriver::IsVisible(ControlOf(destination, ctl::lblCopy)));
     EXPECT_FALSE(FileExists(Workbook(library_))) << "copied while blocked";
@@ -623,10 +595,7 @@ TEST_F(Install, PickerNewFolder) {
         HWND input = WaitPage(setup, ferrolin::kCaptionNewFolder);
         uidriver::TypeText(ControlOf(input, 1102), c.name);
         uidriver::PostClick(ControlOf(input, c.cancel ? IDCANCEL : IDOK));
-        const uidriver::MessageBoxInfo empty = WaitMessage(setup, ferrolin::kMessageTitle);
-        EXPECT_EQ(N(empty.text), N(ferrolin::kMsgNameEmpty)) << (c.cancel ? "cancel" : "empty");
-        EXPECT_EQ(empty.icon, uidriver::IconKind::Warning);
-        uidriver::PressButton(empty.hwnd, IDOK);
+        AnswerMessage(setup, L"Orvicta", "Name is Empty..", uidriver::IconKind::Warning);
     }
     EXPECT_FALSE(FolderExists(Join(scratch_, L"ignored")));
 
@@ -642,7 +611,7 @@ TEST_F(Install, PickerNewFolder) {
     input = WaitPage(setup, ferrolin::kCaptionNewFolder);
     uidriver::TypeText(ControlOf(input, 1102), L"Made Here");
     uidriver::PostClick(ControlOf(input, IDOK));
-    const uidriver::MessageBoxInfo exists = WaitMessage(setup, ferrolin::kMessageTitle);
+    const uidriver::MessageBoxInfo exists = WaitMessage(setup, L"Orvicta");
     EXPECT_EQ(exists.icon, uidriver::IconKind::Error);
     EXPECT_FALSE(exists.text.empty());
     uidriver::PressButton(exists.hwnd, IDOK);
@@ -664,10 +633,7 @@ TEST_F(Install, TypedFolderMissing) {
     EXPECT_EQ(N(uidriver::Text(ControlOf(destination, ctl::txtPathdefault))), N(fallback));
     uidriver::TypeText(ControlOf(destination, ctl::txtPathdefault), L"  " + typed + L" ");
     uidriver::PostClick(ControlOf(destination, ctl::Next));
-    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(failure.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
-                                 ferrolin::kMsgCopyTail));
-    uidriver::PressButton(failure.hwnd, IDOK);
+    AnswerMessage(setup, L"Orvicta", "An unexpected error has occurred while trying to copy the Ferrolin 1.1 add-in.", uidriver::IconKind::Error);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
     EXPECT_TRUE(FolderExists(fallback)) << "default folder not created";
     EXPECT_FALSE(FolderExists(Join(scratch_, L"NOWHERE")));
@@ -694,15 +660,8 @@ TEST_F(Install, DefaultFolderCannotBeCreated) {
                    described, 512, nullptr);
     std::wstring expected = described;
     while (!expected.empty() && (expected.back() == L'\n' || expected.back() == L'\r')) expected.pop_back();
-    const uidriver::MessageBoxInfo failure = WaitMessage(setup, ferrolin::kProductName);
-    EXPECT_EQ(N(failure.text), N(expected));
-    EXPECT_EQ(failure.icon, uidriver::IconKind::Error) << uidriver::ToString(failure.icon);
-    uidriver::PressButton(failure.hwnd, IDOK);
-
-    const uidriver::MessageBoxInfo copy = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(copy.text), N(std::wstring(ferrolin::kMsgCopyAddinHead) + ferrolin::kProductTitle +
-                              ferrolin::kMsgCopyTail));
-    uidriver::PressButton(copy.hwnd, IDOK);
+    AnswerMessage(setup, L"Ferrolin", N(expected), uidriver::IconKind::Error);
+    AnswerMessage(setup, L"Orvicta", "An unexpected error has occurred while trying to copy the Ferrolin 1.1 add-in.", uidriver::IconKind::Error);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 7u);
     EXPECT_EQ(ReadFileBytes(fallback), "a file where the folder would go") << "the file in the folder's place changed";
     EXPECT_TRUE(RecordValues().empty());
@@ -774,8 +733,8 @@ TEST_F(Install, AgreementAndCancel) {
             uidriver::Close(terms);
         else
             uidriver::PostClick(ControlOf(terms, ctl::Abort));
-        const uidriver::MessageBoxInfo confirm = WaitMessage(setup, ferrolin::kMessageTitle);
-        EXPECT_EQ(N(confirm.text), N(ferrolin::kMsgConfirmCancel));
+        const uidriver::MessageBoxInfo confirm = WaitMessage(setup, L"Orvicta");
+        EXPECT_EQ(N(confirm.text), "Are you sure that you want to cancel the installation?");
         EXPECT_EQ(confirm.icon, uidriver::IconKind::Question);
         EXPECT_EQ(confirm.button_ids, (std::vector<int>{IDYES, IDNO}));
         uidriver::PressButton(confirm.hwnd, IDNO);
@@ -832,10 +791,7 @@ TEST_F(Install, Links) {
 
     ASSERT_EQ(ExitCodeOf(UrlRecorderProgram(), L"/Remove"), 0);
     ClickPicture(ControlOf(terms, ctl::pLink2));
-    const uidriver::MessageBoxInfo failed = WaitMessage(setup, ferrolin::kMessageTitle);
-    EXPECT_EQ(N(failed.text), N(ferrolin::kMsgCantSendMail));
-    EXPECT_EQ(failed.icon, uidriver::IconKind::Warning);
-    uidriver::PressButton(failed.hwnd, IDOK);
+    AnswerMessage(setup, L"Orvicta", "Can't send mail.", uidriver::IconKind::Warning);
     ExitCodeOf(UrlRecorderProgram(), L"/Unregister");
     CancelAtTerms(setup, terms);
 }
@@ -892,7 +848,7 @@ TEST_F(Install, ResetKeepsSiblingKeyWalkedByKeyboard) {
     HWND addin = WaitPage(setup, ferrolin::kCaptionAddin);
     EXPECT_TRUE(WaitFocus(addin, ControlOf(addin, ctl::Next))) << "add-in page: focus not on End";
     PressKey(VK_SPACE);
-    const uidriver::MessageBoxInfo done = WaitMessage(setup, ferrolin::kProductName);
+    const uidriver::MessageBoxInfo done = WaitMessage(setup, L"Ferrolin");
     EXPECT_EQ(N(done.text), "The Installation was finished.");
     PressKey(VK_RETURN);
     EXPECT_EQ(setup.process.WaitForExit(kExitMs), 0u);

@@ -53,6 +53,12 @@ ferrolin::unique_variant Bool(bool value) {
     return v;
 }
 
+std::wstring RawValue::text() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
 RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value) {
     RawValue raw;
     HKEY k = nullptr;

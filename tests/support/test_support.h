@@ -80,6 +80,7 @@ struct RawValue {
     bool present = false;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    std::wstring text() const;  // the data as UTF-16 up to its terminator
 };
 RawValue ReadRaw(HKEY root, const std::wstring& key, const std::wstring& value);
 bool KeyExists(HKEY root, const std::wstring& key);
