@@ -31,9 +31,6 @@ constexpr bool kComponentsInWow64 = true;
 constexpr bool kComponentsInWow64 = false;
 #endif
 
-std::wstring OfficeKey(const wchar_t* subkey) {
-    return std::wstring(excel_standin::kOfficeKey) + L"16.0" + subkey;
-}
 
 
 }  // namespace
@@ -208,7 +205,7 @@ ClickToRunExcel::~ClickToRunExcel() {
 
 void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) {
     testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::kKnobKey);
-    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, OfficeKey(L""));
+    testing_support::DeleteKeyTree(HKEY_CURRENT_USER, excel_standin::ExcelKey(L""));
     excel_standin::SetKnob(excel_standin::kKnobLibraryPath, libraryPath);
     excel_standin::SetKnob(excel_standin::kKnobIdleSeconds, DWORD{20});
     if (!logFile.empty()) {
@@ -220,7 +217,7 @@ void ResetStandIn(const std::wstring& libraryPath, const std::wstring& logFile) 
 std::vector<std::wstring> InstalledAddins() {
     std::vector<std::wstring> addins;
     const ferrolin::unique_hkey key =
-        ferrolin::open_key(HKEY_CURRENT_USER, OfficeKey(excel_standin::kOptionsSubkey).c_str(), KEY_READ);
+        ferrolin::open_key(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey).c_str(), KEY_READ);
     if (!key) return addins;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
@@ -236,7 +233,7 @@ std::vector<std::wstring> InstalledAddins() {
 }
 
 bool InAddinsDialog(const std::wstring& workbook) {
-    return RegGetValueW(HKEY_CURRENT_USER, OfficeKey(excel_standin::kAddinManagerSubkey).c_str(), workbook.c_str(),
+    return RegGetValueW(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey).c_str(), workbook.c_str(),
                         RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
@@ -473,7 +470,7 @@ std::wstring Trimmed(const std::wstring& text) {
     return first == std::wstring::npos ? L"" : text.substr(first);
 }
 
-void OpenFolder(HWND picker, const std::wstring& name) {
+static void OpenFolder(HWND picker, const std::wstring& name) {
     HWND list = ControlOf(picker, ctl::Dir1);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {

@@ -153,11 +153,10 @@ bool WaitForKey(HKEY root, const wchar_t* key, DWORD timeout_ms);
 // fail, 13 for another folder than the one given, 14 when the add-in is not installed.
 std::wstring RecordClient(const std::wstring& folder);
 
-// The folder picker: a folder list entry without its indent; opens a folder of the list by
-// a double-click on its entry, or walks the list from the drive root down to a folder.
+// The folder picker: a folder list entry without its indent; walks the folder list from the
+// drive root down to a folder, opening each by a double-click on its entry.
 namespace picker {
 std::wstring Trimmed(const std::wstring& text);
-void OpenFolder(HWND picker, const std::wstring& name);
 void OpenPath(HWND picker, const std::wstring& path);
 }  // namespace picker
 

@@ -98,6 +98,14 @@ protected:
                 {L"APP_REFINST", {REG_BINARY, Utf16Bytes(L"1")}}};
     }
 
+    // The add-in's workbook and help file in the folder as shipped, and the record of a full
+    // installation into it (the folder in upper case, as setup keeps it).
+    static void ExpectInstalledInto(const std::wstring& folder) {
+        EXPECT_EQ(ReadFileBytes(Workbook(folder)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceWorkbook)));
+        EXPECT_EQ(ReadFileBytes(HelpFile(folder)), ReadFileBytes(Join(DistFolder(), ferrolin::kSourceHelp)));
+        EXPECT_TRUE(RecordValues() == FullRecord(Upper(folder))) << "record:" << Describe(RecordValues());
+    }
+
     // The terms page: agree and go on.
     static void AgreeAndNext(HWND terms) {
         uidriver::Click(ControlOf(terms, ctl::chkOk));

@@ -18,7 +18,8 @@ inline INT_PTR KindOfIcon(HICON shown) {
     const struct {
         LPCWSTR id;
         INT_PTR kind;
-    } icons[] = {{IDI_HAND, kError}, {IDI_QUESTION, kQuestion}, {IDI_EXCLAMATION, kWarning}, {IDI_ASTERISK, kInformation}};
+    } icons[] = {{IDI_HAND, kError}, {IDI_QUESTION, kQuestion}, {IDI_EXCLAMATION, kWarning},
+                 {IDI_ASTERISK, kInformation}};
     for (const auto& icon : icons)
         if (shown == LoadIconW(nullptr, icon.id)) return icon.kind;
     return kUnknown;
