@@ -294,7 +294,8 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs)) << "still running after Quit and the last release";
     }
     EXPECT_FALSE(FileHeld(file)) << "the file is held after Excel ended";
-    EXPECT_EQ("/R \"" + Narrow(file) + "\"", Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").text()));
+    EXPECT_EQ("/R \"" + Narrow(file) + "\"",
+              Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").text()));
     EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
 }
 
@@ -617,7 +618,9 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         }
         EXPECT_TRUE(QuitAndRelease(app, added, addins, sheets, workbooks));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present);
+        EXPECT_FALSE(
+            testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN")
+                .present);
     }
     {
         Knobs knobs;
@@ -637,7 +640,9 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         EXPECT_TRUE(probe) << "file held, error " << GetLastError();
         EXPECT_TRUE(QuitAndRelease(app, book, addin));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN").present)
+        EXPECT_TRUE(
+            testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN")
+                .present)
             << "installed, as written when Excel ended";
     }
 }

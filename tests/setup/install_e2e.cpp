@@ -10,8 +10,8 @@
 
 #include "excel_standin.h"
 #include "handles.h"
-#include "names.h"
 #include "controls.h"
+#include "names.h"
 #include "test_support.h"
 
 namespace install_e2e {
@@ -30,8 +30,6 @@ constexpr bool kComponentsInWow64 = true;
 #else
 constexpr bool kComponentsInWow64 = false;
 #endif
-
-
 
 }  // namespace
 
@@ -233,8 +231,9 @@ std::vector<std::wstring> InstalledAddins() {
 }
 
 bool InAddinsDialog(const std::wstring& workbook) {
-    return RegGetValueW(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey).c_str(), workbook.c_str(),
-                        RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const std::wstring manager = excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey);
+    return RegGetValueW(HKEY_CURRENT_USER, manager.c_str(), workbook.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
 std::vector<HWND> ExcelWindows() {
@@ -422,13 +421,15 @@ std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_m
     return seen;
 }
 
+bool IsPathOf(const std::wstring& path, const wchar_t* installed) {
+    const std::wstring name = std::wstring(L"\\") + installed;
+    return path.size() > name.size() && lstrcmpiW(path.c_str() + path.size() - name.size(), name.c_str()) == 0;
+}
+
 DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed) {
-    std::wstring name = std::wstring(L"\\") + installed;
-    CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
     DWORD count = 0;
     for (const auto& [path, times] : registrations)
-        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
-            count += times;
+        if (IsPathOf(path, installed)) count += times;
     return count;
 }
 
@@ -470,7 +471,9 @@ std::wstring Trimmed(const std::wstring& text) {
     return first == std::wstring::npos ? L"" : text.substr(first);
 }
 
-static void OpenFolder(HWND picker, const std::wstring& name) {
+namespace {
+
+void OpenFolder(HWND picker, const std::wstring& name) {
     HWND list = ControlOf(picker, ctl::Dir1);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
@@ -484,6 +487,8 @@ static void OpenFolder(HWND picker, const std::wstring& name) {
     }
     throw uidriver::Error("no folder " + N(name) + " in the folder list");
 }
+
+}  // namespace
 
 void OpenPath(HWND picker, const std::wstring& path) {
     size_t start = 3;  // after "C:\"

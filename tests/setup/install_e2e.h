@@ -143,7 +143,9 @@ bool IsLibrary(const DeployedFile& file);  // the row of IFR_v11.dll
 std::map<std::wstring, DWORD> WaitForRegistrations(size_t count, DWORD timeout_ms = 15000);
 // How often the registrar registered the system folder's file of this name. The folder is
 // the system folder as the registered component saw it (a 32-bit registrar may see the
-// WoW64 folder), so the file is found by its name.
+// WoW64 folder), so the file is found by its name: a path is the file's when it ends in
+// "\<name>", in any case.
+bool IsPathOf(const std::wstring& path, const wchar_t* installed);
 DWORD RegistrationsOf(const std::map<std::wstring, DWORD>& registrations, const wchar_t* installed);
 // Waits until the library is registered in one view of the registry, or a key exists.
 bool WaitForServer(REGSAM view, DWORD timeout_ms);

@@ -89,8 +89,9 @@ TEST_F(Install, OrdinaryRoad) {
               N(L"Start user " + std::wstring(excel_standin::ShellRights()) + L" by explorer.exe"));
     EXPECT_TRUE(standin_test::InOrder(
         standin_test::LinesOf(events, instances[2]),
-        {L"Create Application", L"Workbooks.Add", L"AddIns.Add(\"" + Workbook(folder) + L"\")", L"AddIns(\"Ferrolin 1.1\")",
-         L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")", L"Application.Quit", L"End Quit"}))
+        {L"Create Application", L"Workbooks.Add", L"AddIns.Add(\"" + Workbook(folder) + L"\")",
+         L"AddIns(\"Ferrolin 1.1\")", L"AddIn.Installed=True", L"Workbooks(\"Ferrolin 1.1.xla\")",
+         L"Application.Quit", L"End Quit"}))
         << "setup's last instance";
 
     // The add-in's view of the record, through the registered library: in 64-bit Excel
@@ -133,8 +134,8 @@ TEST_F(Install, ReinstallRoad) {
     WriteRecord(folder, true);
     const auto before = RecordValues();
     // Installed in Excel's list: the user's Excel loads it and holds the workbook open.
-    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN", REG_SZ,
-                              Sz(L"/R \"" + Workbook(folder) + L"\""));
+    testing_support::WriteRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN",
+                              REG_SZ, Sz(L"/R \"" + Workbook(folder) + L"\""));
 
     OpenUsersExcel();
     excel_standin::SetKnob(excel_standin::kKnobBusyMs, DWORD{3000});

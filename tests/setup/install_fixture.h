@@ -151,16 +151,16 @@ protected:
         const std::wstring folder = Join(scratch_, L"dist");
         CreateDirectoryW(folder.c_str(), nullptr);
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(Join(DistFolder(), L"*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return folder;
+        const ferrolin::unique_find search =
+            ferrolin::adopt_find(FindFirstFileW(Join(DistFolder(), L"*").c_str(), &found));
+        if (!search) return folder;
         do {
             const std::wstring name = found.cFileName;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             bool skip = false;
             for (const wchar_t* m : missing) skip = skip || lstrcmpiW(m, name.c_str()) == 0;
             if (!skip) CopyOrFail(Join(DistFolder(), name), Join(folder, name));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
         return folder;
     }
 
@@ -195,9 +195,7 @@ protected:
             if (IsLibrary(file)) continue;
             EXPECT_EQ(RegistrationsOf(registrations, file.installed), 1u) << N(file.installed);
             for (const auto& [path, registrar] : registrars) {
-                if (path.size() < wcslen(file.installed) ||
-                    lstrcmpiW(path.c_str() + path.size() - wcslen(file.installed), file.installed) != 0)
-                    continue;
+                if (!IsPathOf(path, file.installed)) continue;
                 EXPECT_EQ(N(AsWow64Sees(registrar)),
                           N(AsWow64Sees(Join(path.substr(0, path.rfind(L'\\')), L"regsvr32.exe"))))
                     << N(file.installed) << " registered by another registrar than its folder's";
