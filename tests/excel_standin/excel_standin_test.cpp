@@ -206,7 +206,8 @@ TEST_F(ExcelStandIn, EveryCreationStartsAnInstanceThatEndsAtItsLastRelease) {
     }
 }
 
-// Excel's add-in list in the registry, and an add-in workbook, for the instances of a test.
+// Tests of Excel's add-in list: the list in the registry cleared before and after, and a
+// folder of their own with the add-in workbook.
 class AddInList : public ExcelStandIn {
 protected:
     CleanAddInList clean_;
@@ -222,7 +223,6 @@ protected:
 
 // An instance with the add-in listed and installed; the list is written when it ends.
 TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
-    const std::wstring& file = file_;
     {
         DWORD id = 0;
         auto app = StartInstance(&id);
@@ -231,7 +231,7 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         auto workbooks = GetObject(app.get(), L"Workbooks");
         ASSERT_TRUE(addins && workbooks);
 
-        Outcome noBook = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        Outcome noBook = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file_));
         EXPECT_EQ(DISP_E_EXCEPTION, noBook.hr) << "AddIns.Add with no workbook open: " << noBook.describe();
         EXPECT_EQ(1004, noBook.number);
         ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
@@ -240,13 +240,13 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         EXPECT_EQ(DISP_E_EXCEPTION, missing.hr) << "AddIns.Add of a missing file: " << missing.describe();
         EXPECT_EQ(1004, missing.number);
 
-        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file_));
         ASSERT_TRUE(added.ok()) << "AddIns.Add: " << added.describe();
         struct Property {
             const wchar_t* name;
             std::wstring expected;
         } properties[] = {
-            {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file}, {L"Path", dir_.path()}};
+            {L"Title", L"Ferrolin 1.1"}, {L"Name", L"Ferrolin 1.1.xla"}, {L"FullName", file_}, {L"Path", dir_.path()}};
         for (const Property& p : properties)
             EXPECT_EQ(Narrow(p.expected), Narrow(Get(added.object().get(), p.name).text())) << Narrow(p.name);
         EXPECT_EQ(1, Get(addins.get(), L"Count").number_value());
@@ -283,7 +283,7 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         EXPECT_TRUE(book.ok()) << "Workbooks(\"Ferrolin 1.1.xla\"): " << book.describe();
         EXPECT_EQ("Ferrolin 1.1.xla", Narrow(Get(book.object().get(), L"Name").text()));
         EXPECT_EQ(1, Get(workbooks.get(), L"Count").number_value()) << "add-in workbooks are not counted";
-        EXPECT_TRUE(FileHeld(file)) << "the installed add-in's file is not held";
+        EXPECT_TRUE(FileHeld(file_)) << "the installed add-in's file is not held";
         EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present)
             << "the list was written while Excel runs";
 
@@ -293,10 +293,10 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
         ReleaseAll(book, addin, added, addins, workbooks, app);
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs)) << "still running after Quit and the last release";
     }
-    EXPECT_FALSE(FileHeld(file)) << "the file is held after Excel ended";
-    EXPECT_EQ("/R \"" + Narrow(file) + "\"",
+    EXPECT_FALSE(FileHeld(file_)) << "the file is held after Excel ended";
+    EXPECT_EQ("/R \"" + Narrow(file_) + "\"",
               Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").text()));
-    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
+    EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file_).present);
 }
 
 // The list as an earlier instance wrote it. A new instance, started through automation,
@@ -304,9 +304,8 @@ TEST_F(AddInList, AddedAndInstalledIsWrittenAtTheEnd) {
 // changes nothing, False then True loads it; False takes it off the list for the Add-in
 // Manager, and the next instance has it listed but not installed.
 TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
-    const std::wstring& file = file_;
     ASSERT_TRUE(testing_support::WriteRaw(HKEY_CURRENT_USER, options_, L"OPEN", REG_SZ,
-                                          testing_support::Sz(L"/R \"" + file + L"\"")));
+                                          testing_support::Sz(L"/R \"" + file_ + L"\"")));
     {
         DWORD id = 0;
         auto app = StartInstance(&id);
@@ -319,13 +318,13 @@ TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
         };
         EXPECT_TRUE(Get(addin.get(), L"Installed").boolean()) << "listed as installed";
         EXPECT_FALSE(loaded()) << "loaded at start";
-        EXPECT_FALSE(FileHeld(file));
+        EXPECT_FALSE(FileHeld(file_));
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
         EXPECT_FALSE(loaded()) << "Installed := True on an installed add-in loaded it";
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(true)).ok());
         EXPECT_TRUE(loaded()) << "False then True";
-        EXPECT_TRUE(FileHeld(file));
+        EXPECT_TRUE(FileHeld(file_));
 
         // Installed := False: workbook closed, file released; the Add-in Manager lists it.
         ASSERT_TRUE(PutId(addin.get(), excel_standin::kDispidInstalled, CallArgs().boolean(false)).ok());
@@ -333,12 +332,12 @@ TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
             Invoke(workbooks.get(), excel_standin::kDispidDefault, kGet, CallArgs().text(L"Ferrolin 1.1.xla"));
         EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
         EXPECT_EQ(9, gone.number);
-        EXPECT_FALSE(FileHeld(file));
+        EXPECT_FALSE(FileHeld(file_));
         EXPECT_TRUE(QuitAndRelease(app, addin, workbooks));
         EXPECT_TRUE(WaitForExit(id, kExitWaitMs));
     }
     EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present);
-    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file).present);
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, file_).present);
 
     {
         DWORD thirdId = 0;
@@ -347,7 +346,7 @@ TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
         auto thirdAddins = GetObject(third.get(), L"AddIns");
         EXPECT_EQ(1, Get(thirdAddins.get(), L"Count").number_value());
         auto thirdAddin = GetObject(thirdAddins.get(), L"Item", CallArgs().number(1));
-        EXPECT_EQ(Narrow(file), Narrow(Get(thirdAddin.get(), L"FullName").text()));
+        EXPECT_EQ(Narrow(file_), Narrow(Get(thirdAddin.get(), L"FullName").text()));
         EXPECT_FALSE(Get(thirdAddin.get(), L"Installed").boolean());
         EXPECT_FALSE(Get(GetObject(third.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla")).ok());
         ReleaseAll(third, thirdAddins, thirdAddin);
@@ -355,24 +354,16 @@ TEST_F(AddInList, InstalledFalseMovesItToTheAddInManager) {
     }
 }
 
-TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
-    CleanAddInList clean;
-    testing_support::TempDir dir(L"standin_load");
+TEST_F(AddInList, StartLoadsTheAddInListFromTheRegistry) {
     for (const wchar_t* name : {L"Alpha.xla", L"Beta.xlam", L"Gamma.xla"})
-        testing_support::WriteFileBytes(dir.file(name), "workbook");
-    auto text = [](const std::wstring& value) {
-        std::vector<BYTE> bytes = testing_support::Utf16Bytes(value);
-        bytes.push_back(0);
-        bytes.push_back(0);
-        return bytes;
-    };
-    const std::wstring options = excel_standin::ExcelKey(excel_standin::kOptionsSubkey);
-    const std::wstring manager = excel_standin::ExcelKey(excel_standin::kAddinManagerSubkey);
-    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN", REG_SZ, text(L"/R \"" + dir.file(L"Alpha.xla") + L"\""));
-    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN1", REG_SZ, text(L"/R \"" + dir.file(L"Missing.xla") + L"\""));
-    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"OPEN2", REG_SZ, text(L"\"" + dir.file(L"Beta.xlam") + L"\""));
-    testing_support::WriteRaw(HKEY_CURRENT_USER, options, L"Options", REG_DWORD, {0, 0, 0, 0});
-    testing_support::WriteRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla"), REG_SZ, text(L""));
+        testing_support::WriteFileBytes(dir_.file(name), "workbook");
+    using testing_support::Sz;
+    using testing_support::WriteRaw;
+    WriteRaw(HKEY_CURRENT_USER, options_, L"OPEN", REG_SZ, Sz(L"/R \"" + dir_.file(L"Alpha.xla") + L"\""));
+    WriteRaw(HKEY_CURRENT_USER, options_, L"OPEN1", REG_SZ, Sz(L"/R \"" + dir_.file(L"Missing.xla") + L"\""));
+    WriteRaw(HKEY_CURRENT_USER, options_, L"OPEN2", REG_SZ, Sz(L"\"" + dir_.file(L"Beta.xlam") + L"\""));
+    WriteRaw(HKEY_CURRENT_USER, options_, L"Options", REG_DWORD, {0, 0, 0, 0});
+    WriteRaw(HKEY_CURRENT_USER, manager_, dir_.file(L"Gamma.xla"), REG_SZ, Sz(L""));
 
     DWORD processId = 0;
     auto app = StartInstance(&processId);
@@ -402,9 +393,9 @@ TEST_F(ExcelStandIn, StartLoadsTheAddInListFromTheRegistry) {
     EXPECT_TRUE(QuitAndRelease(app, addins, workbooks));
     EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
     // Written back as it was read, the installed ones in their order.
-    EXPECT_EQ(Narrow(L"/R \"" + dir.file(L"Alpha.xla") + L"\""),
-              Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options, L"OPEN").text()));
-    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager, dir.file(L"Gamma.xla")).present);
+    EXPECT_EQ(Narrow(L"/R \"" + dir_.file(L"Alpha.xla") + L"\""),
+              Narrow(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").text()));
+    EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, manager_, dir_.file(L"Gamma.xla")).present);
 }
 
 TEST_F(ExcelStandIn, WorkbooksSheetsAndRanges) {
@@ -574,12 +565,7 @@ TEST_F(ExcelStandIn, QuitAndIdleEndTheInstance) {
     EXPECT_FALSE(Get(idle.get(), L"Version").ok()) << "answered after the idle end";
 }
 
-TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
-    CleanAddInList clean;
-    testing_support::TempDir dir(L"standin_knobs");
-    const std::wstring file = dir.file(L"Ferrolin 1.1.xla");
-    testing_support::WriteFileBytes(file, "add-in workbook");
-
+TEST_F(AddInList, KnobsMakeMembersFailAndInstallWithoutOpening) {
     {
         Knobs knobs;
         knobs.text(excel_standin::kKnobFailMember, L"Sheets.Add; Installed");
@@ -590,7 +576,7 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         ASSERT_TRUE(Invoke(workbooks.get(), excel_standin::kDispidAdd, DISPATCH_METHOD).ok());
         auto sheets = GetObject(app.get(), L"Sheets");
         auto addins = GetObject(app.get(), L"AddIns");
-        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file));
+        Outcome added = Invoke(addins.get(), excel_standin::kDispidAdd, DISPATCH_METHOD, CallArgs().text(file_));
         ASSERT_TRUE(added.ok()) << "AddIns.Add is not listed: " << added.describe();
         struct Case {
             const char* name;
@@ -618,9 +604,7 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         }
         EXPECT_TRUE(QuitAndRelease(app, added, addins, sheets, workbooks));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_FALSE(
-            testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN")
-                .present);
+        EXPECT_FALSE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present);
     }
     {
         Knobs knobs;
@@ -635,14 +619,12 @@ TEST_F(ExcelStandIn, KnobsMakeMembersFailAndInstallWithoutOpening) {
         Outcome book = Get(GetObject(app.get(), L"Workbooks").get(), L"Item", CallArgs().text(L"Ferrolin 1.1.xla"));
         EXPECT_EQ(9, book.number) << "the workbook opened: " << book.describe();
         const ferrolin::unique_handle probe = ferrolin::adopt_file(
-            CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            CreateFileW(file_.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(probe) << "file held, error " << GetLastError();
         EXPECT_TRUE(QuitAndRelease(app, book, addin));
         EXPECT_TRUE(WaitForExit(processId, kExitWaitMs));
-        EXPECT_TRUE(
-            testing_support::ReadRaw(HKEY_CURRENT_USER, excel_standin::ExcelKey(excel_standin::kOptionsSubkey), L"OPEN")
-                .present)
+        EXPECT_TRUE(testing_support::ReadRaw(HKEY_CURRENT_USER, options_, L"OPEN").present)
             << "installed, as written when Excel ended";
     }
 }
